@@ -1,0 +1,106 @@
+#include "geo_files/L_PFADE.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace L_PFADE {
+
+namespace {
+
+bool IsSeparator(QChar c) { return c == u'\\' || c == u'/'; }
+
+qsizetype LastSeparator(const QString &path) {
+    for (qsizetype i = path.size() - 1; i >= 0; --i)
+        if (IsSeparator(path[i])) return i;
+    return -1;
+}
+
+// A pattern with wildcards in its last part matches like a directory search would.
+bool AnyEntryMatches(const QString &pattern) {
+    const qsizetype cut = LastSeparator(pattern);
+    const QString folder = cut < 0 ? QStringLiteral(".") : pattern.left(cut + 1);
+    const QString name = pattern.mid(cut + 1);
+    // "*.*" matches every entry, as the Windows search does, extensionless names included.
+    const QString filter = name == QStringLiteral("*.*") ? QStringLiteral("*") : name;
+    const QDir dir(folder);
+    return !dir.entryList({filter}, QDir::AllEntries | QDir::Hidden | QDir::System).isEmpty();
+}
+
+} // namespace
+
+QChar NativeSeparator() {
+#ifdef Q_OS_WIN
+    return u'\\';
+#else
+    return u'/';
+#endif
+}
+
+QString TrimSpaces(const QString &text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin] == u' ') ++begin;
+    while (end > begin && text[end - 1] == u' ') --end;
+    return text.mid(begin, end - begin);
+}
+
+QString GetWindowsFolder() {
+#ifdef Q_OS_WIN
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH);
+    if (length == 0 || length > MAX_PATH) return QString();
+    return AddBackslash(CutAtNul(QString::fromWCharArray(buffer, length)));
+#else
+    // No Windows folder here: the root stands in for it, so that its "tmp" is /tmp.
+    return QStringLiteral("/");
+#endif
+}
+
+bool FileExists(const QString &path) {
+    if (path.isEmpty() || path == QStringLiteral(".")) return false;
+    const QString last = path.mid(LastSeparator(path) + 1);
+    if (last.contains(u'*') || last.contains(u'?')) return AnyEntryMatches(path);
+    return QFileInfo::exists(path);
+}
+
+bool FolderExists(const QString &path) {
+    if (path.isEmpty()) return false;
+    const QString p = StripTrailingSeparator(path);
+    if (QFileInfo(p).isDir()) return true;
+    const bool drive = p.size() == 2 && p[1] == u':';
+    const bool network = p.startsWith(QStringLiteral("\\\\"));
+    if (drive || network) return FileExists(p + QStringLiteral("\\*.*"));
+    return false;
+}
+
+QString AddBackslash(const QString &path) {
+    const QString trimmed = TrimSpaces(path);
+    if (trimmed.isEmpty() || trimmed.endsWith(NativeSeparator())) return trimmed;
+    return trimmed + NativeSeparator();
+}
+
+QString StripTrailingSeparator(const QString &text) {
+    if (text.size() <= 1 || !IsSeparator(text.back())) return text;
+    return text.left(text.size() - 1);
+}
+
+QString PathLastPart(const QString &path, bool stripFirst) {
+    const QString p = stripFirst ? StripTrailingSeparator(path) : path;
+    const qsizetype cut = LastSeparator(p);
+    return cut < 0 ? p : p.mid(cut + 1);
+}
+
+QString PathParent(const QString &path) {
+    const qsizetype cut = LastSeparator(path);
+    return cut < 0 ? path : path.left(cut);
+}
+
+QString CutAtNul(const QString &text) {
+    const qsizetype nul = text.indexOf(QChar(0));
+    return TrimSpaces(nul < 0 ? text : text.left(nul));
+}
+
+} // namespace L_PFADE

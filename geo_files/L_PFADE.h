@@ -1,0 +1,33 @@
+#pragma once
+// Paths, separators and existence tests. Both "\" and "/" count as separators when a
+// path is taken apart; the separator that is added is the native one.
+#include <QString>
+
+namespace L_PFADE {
+
+// The native separator that AddBackslash appends: "\" on Windows, "/" elsewhere.
+QChar NativeSeparator();
+// The text without leading and trailing spaces (code 32 only; tabs and line breaks stay).
+QString TrimSpaces(const QString &text);
+// The Windows folder ending in a separator; elsewhere the root "/". Empty when unknown.
+QString GetWindowsFolder();
+// True when a file or folder (or, with "*" or "?" in the last part, any entry) matches.
+// An empty path and "." give false.
+bool FileExists(const QString &path);
+// True when the path, less one trailing separator, names a folder. A drive ("C:") or a
+// network path ("\\...") also counts when anything at all is found in it.
+bool FolderExists(const QString &path);
+// The trimmed path with the native separator appended unless it already ends in one;
+// empty stays empty.
+QString AddBackslash(const QString &path);
+// The text less one trailing "\" or "/"; a text of 0 or 1 characters stays as it is.
+QString StripTrailingSeparator(const QString &text);
+// What follows the last separator (empty when the path ends in one); the whole path when
+// it has none. With stripFirst, one trailing separator is removed first.
+QString PathLastPart(const QString &path, bool stripFirst);
+// What precedes the last separator; the whole path when it has none.
+QString PathParent(const QString &path);
+// The text before its first NUL character, trimmed.
+QString CutAtNul(const QString &text);
+
+} // namespace L_PFADE

@@ -1,0 +1,12 @@
+#pragma once
+// Query-string values.
+#include <QString>
+
+namespace L_URLCOD {
+
+// The UTF-8 bytes of the text: ASCII letters and digits as they are, a space as "+" (or
+// "%20" without spaceAsPlus), every other byte as "%" and two upper-case hex digits
+// ("-", ".", "_", "~" included). No length limit.
+QString UrlEncode(const QString &text, bool spaceAsPlus);
+
+} // namespace L_URLCOD

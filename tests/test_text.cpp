@@ -1,0 +1,158 @@
+// Replace, split, join and the UTF-8 byte texts.
+#include "xml_text/L_REPLAC.h"
+#include "xml_text/L_SPLITL.h"
+#include "xml_text/L_UNICOD.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString Nul() { return QString(QChar(0)); }
+
+QString Joined(const QStringList &list) { return list.join(u'|'); }
+
+} // namespace
+
+TEST(ReplaceAll, Table) {
+    const struct {
+        const char *name;
+        QString text, search, replacement;
+        int mode;
+        QString expected;
+        int count;
+    } cases[] = {
+        {"umlaut, case folded", "Äpfel und äpfel", "ä", "ae", 1, "aepfel und aepfel", 2},
+        {"exact leaves capital", "Äpfel und äpfel", "ä", "ae", 0, "Äpfel und aepfel", 1},
+        {"capital search finds small", "straße STRASSE", "ß", "ss", 1, "strasse STRASSE", 1},
+        {"empty replacement removes", "1.234.567", ".", "", 0, "1234567", 2},
+        {"replacement holds search: one pass", "a.b", ".", "..", 0, "a..b", 1},
+        {"growing replacement, adjacent hits", "xxx", "x", "xyx", 0, "xyxxyxxyx", 3},
+        {"no overlap, left to right", "aaaa", "aa", "b", 0, "bb", 2},
+        {"empty search changes nothing", "abc", "", "x", 0, "abc", 0},
+        {"no hit", "abc", "d", "x", 0, "abc", 0},
+        {"hit at both ends", ",a,", ",", ".", 0, ".a.", 2},
+        {"empty text", "", "a", "b", 1, "", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString text = c.text;
+        EXPECT_EQ(L_REPLAC::ReplaceAll(text, c.search, c.replacement, c.mode), c.count);
+        EXPECT_EQ(text, c.expected);
+    }
+}
+
+TEST(ReplaceAll, LinearOnWholeAnswers) {
+    // regression guard: a rebuild per occurrence would take minutes here
+    QString text(4'000'000, u',');
+    EXPECT_EQ(L_REPLAC::ReplaceAll(text, ",", ".", 0), 4'000'000);
+    EXPECT_EQ(text, QString(4'000'000, u'.'));
+}
+
+TEST(StripTrailingNul, Table) {
+    EXPECT_EQ(L_REPLAC::StripTrailingNul("ab" + Nul() + "c" + Nul() + Nul()), "ab" + Nul() + "c");
+    EXPECT_EQ(L_REPLAC::StripTrailingNul(Nul() + Nul()), "");
+    EXPECT_EQ(L_REPLAC::StripTrailingNul(""), "");
+    EXPECT_EQ(L_REPLAC::StripTrailingNul("abc"), "abc");
+}
+
+TEST(SplitList, Table) {
+    const struct {
+        const char *name;
+        QString text, separator;
+        int mode;
+        bool trim, skipEmpty;
+        int count;
+        QString fields; // entries 1..count joined with "|"
+    } cases[] = {
+        {"coordinates trimmed", "13.85 , 46.62 , 0", ",", 1, true, false, 3, "13.85|46.62|0"},
+        {"untrimmed keeps blanks", " a , b", ",", 0, false, false, 2, " a | b"},
+        {"only spaces trimmed, tab stays", "\ta \t", ",", 0, true, false, 1, "\ta \t"},
+        {"adjacent separators", "a,,b", ",", 0, false, false, 3, "a||b"},
+        {"leading separator", ",a", ",", 0, false, false, 2, "|a"},
+        {"trailing separator", "a,", ",", 0, false, false, 2, "a|"},
+        {"skip empty drops all empty", ",a,,b,", ",", 0, false, true, 2, "a|b"},
+        {"empty text is one field", "", ",", 0, false, false, 1, ""},
+        {"empty text skipped", "", ",", 0, false, true, 0, ""},
+        {"empty separator", "a,b", "", 0, false, false, 0, ""},
+        {"long separator", "a<>b<>c", "<>", 0, false, false, 3, "a|b|c"},
+        {"separator case folded", "aXbxc", "x", 1, false, false, 3, "a|b|c"},
+        {"separator exact", "aXbxc", "x", 0, false, false, 2, "aXb|c"},
+        {"overlapping separator", "a;;;b", ";;", 0, false, false, 2, "a|;b"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList list{"stale", "entries"};
+        EXPECT_EQ(L_SPLITL::SplitList(c.text, list, c.separator, c.mode, c.trim, c.skipEmpty),
+                  c.count);
+        ASSERT_EQ(list.size(), c.count + 1);
+        EXPECT_EQ(list[0], "");
+        EXPECT_EQ(Joined(list.mid(1)), c.fields);
+    }
+}
+
+TEST(JoinList, Table) {
+    const struct {
+        const char *name;
+        QStringList list;
+        QString separator;
+        bool trim, skipEmpty;
+        QString expected;
+    } cases[] = {
+        {"empty middle joined", {"never", "a", "", "c"}, "/", false, false, "a//c"},
+        {"empty middle skipped", {"never", "a", "", "c"}, "/", false, true, "a/c"},
+        {"entry 0 alone", {""}, "/", false, false, ""},
+        {"trimmed", {"", " a ", " b"}, "/", true, false, "a/b"},
+        {"trimmed to empty and skipped", {"", "a", "  "}, "/", true, true, "a"},
+        {"last entry empty: only one separator removed", {"", "a", ""}, "/", false, false, "a/"},
+        {"entry ending in the separator", {"", "a/", "b/"}, "/", false, false, "a//b/"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(L_SPLITL::JoinList(c.list, c.separator, c.trim, c.skipEmpty), c.expected);
+    }
+}
+
+TEST(Unicode, Utf8ByteTexts) {
+    const struct {
+        const char *name;
+        QString text;
+        QByteArray bytes;
+    } cases[] = {
+        {"a-umlaut", "ä", "\xC3\xA4"},
+        {"euro", "€", "\xE2\x82\xAC"},
+        {"ascii unchanged", "9220 Velden AT", "9220 Velden AT"},
+        {"supplementary plane", QString::fromUtf8("\xF0\x9F\x8C\x8D"), "\xF0\x9F\x8C\x8D"},
+        {"empty", "", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString byteText = L_UNICOD::TextToUtf8(c.text);
+        EXPECT_EQ(byteText, QString::fromLatin1(c.bytes));
+        EXPECT_EQ(byteText.toLatin1(), c.bytes) << "one character per byte";
+        EXPECT_EQ(L_UNICOD::Utf8ToText(byteText), c.text);
+    }
+    const QString aUmlaut = L_UNICOD::TextToUtf8("ä");
+    ASSERT_EQ(aUmlaut.size(), 2);
+    EXPECT_EQ(aUmlaut[0].unicode(), 195);
+    EXPECT_EQ(aUmlaut[1].unicode(), 164);
+}
+
+TEST(Unicode, CodePagesAndNul) {
+    using namespace L_UNICOD;
+    const QString withNul = "ab" + Nul() + "cd";
+    EXPECT_EQ(TextToUtf8(withNul), "ab");
+    EXPECT_EQ(TextToMultiByte(withNul, CodePageAnsi, 0), QByteArray("ab"));
+    EXPECT_EQ(MultiByteToText(QByteArray("x\0y", 3), CodePageUtf8, 0), "x");
+    EXPECT_EQ(TextToMultiByte("é", CodePageAnsiQuery, 0), QByteArray("\xE9"));
+    EXPECT_EQ(TextToMultiByte("€", CodePageAnsi, 0), QByteArray("?")) << "not in Latin-1";
+    EXPECT_EQ(MultiByteToText("\xE9", CodePageAnsi, 0), "é");
+    EXPECT_EQ(TextToMultiByte("abc", 1234, 0), QByteArray()) << "unknown code page";
+    EXPECT_EQ(Utf8ToText(QString::fromLatin1("\xC3")), QString(QChar(0xFFFD)))
+        << "a cut sequence is substituted, not dropped";
+    for (int byte = 1; byte < 256; ++byte) {
+        const QString one{QChar(char16_t(byte))};
+        EXPECT_EQ(MultiByteToText(TextToMultiByte(one, CodePageAnsi, 0), CodePageAnsi, 0), one);
+    }
+}

@@ -1,0 +1,204 @@
+// The XML reader: what callers rely on, and its odd corners, which are its behaviour.
+#include "xml_text/L_XML.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString Query(const QString &document, const QString &path, int *count = nullptr) {
+    QStringList results{"stale"};
+    const int n = L_XML::XmlQuery(document, path, results);
+    EXPECT_EQ(n, results.size() - 1);
+    EXPECT_EQ(results.value(0), "") << "entry 0 stays empty";
+    if (count) *count = n;
+    return results.mid(1).join(u'|');
+}
+
+} // namespace
+
+TEST(XmlQuery, Table) {
+    const struct {
+        const char *name;
+        const char *doc;
+        const char *path;
+        int count;
+        const char *entries; // joined with "|"
+    } cases[] = {
+        {"repeated elements in order", "<r><result>a</result><result>b</result><result>c</result></r>",
+         "r/result", 3, "a|b|c"},
+        {"paths ignore case", "<r><Result>a</Result></r>", "R/rESULT", 1, "a"},
+        {"trailing slash ignored", "<r><x>1</x></r>", "r/x/", 1, "1"},
+        {"trailing backslash ignored", "<r><x>1</x></r>", "r/x\\", 1, "1"},
+        {"path trimmed", "<r><x>1</x></r>", "  r/x  ", 1, "1"},
+        {"leading slash gives 0", "<r><x>1</x></r>", "/r/x", 0, ""},
+        {"one name: top level only", "<a><b>1</b></a><b>2</b>", "b", 1, "2"},
+        {"absolute, not searched deeper", "<a><b><c>1</c></b></a>", "b/c", 0, ""},
+        {"content keeps breaks and indentation", "<r>\n <x>1</x>\n</r>", "r", 1, "\n <x>1</x>\n"},
+        {"inner tags written anew without attributes", "<r><x id=\"7\">1</x></r>", "r", 1,
+         "<x><id>7</id>1</x>"},
+        {"own attributes first, as children", "<r k=\"v\"><x>1</x></r>", "r", 1, "<k>v</k><x>1</x>"},
+        {"self-closing with attributes", "<a><loc lat=\"46.6\" lng=\"13.8\"/></a>", "a/loc", 1,
+         "<lat>46.6</lat><lng>13.8</lng>"},
+        {"attribute route", "<a><loc lat=\"46.6\" lng=\"13.8\"/></a>", "a/loc/LNG", 1, "13.8"},
+        {"attribute value trimmed", "<a><loc lat=\" 46.6 \"/></a>", "a/loc/lat", 1, "46.6"},
+        {"attribute before child of the same name", "<G status=\"A\"><status>B</status></G>",
+         "G/status", 2, "A|B"},
+        {"space before = hides the attribute", "<a><loc lat = \"1\"/></a>", "a/loc/lat", 0, ""},
+        {"space before = still an element", "<a><loc lat = \"1\"/></a>", "a/loc", 1, "<lat>1</lat>"},
+        {"single quotes make no pair", "<a><loc lat='1'/></a>", "a/loc/lat", 0, ""},
+        {"backslash splits the attribute route", "<a b=\"1\">x</a>", "a\\b", 1, "1"},
+        {"self-closing inside a capture", "<r><a x=\"1\"/>t</r>", "r", 1, "<a><x>1</x></a>t"},
+        {"CDATA kept with delimiters", "<r><![CDATA[a<b>]]></r>", "r", 1, "<![CDATA[a<b>]]>"},
+        {"CDATA then a tag at once", "<r><![CDATA[x]]><y>1</y></r>", "r/y", 1, "1"},
+        {"processing instructions vanish", "<?xml version=\"1.0\"?><r>a<?pi x?>b</r>", "r", 1, "ab"},
+        {"entities left alone", "<r>&lt;b&gt; &amp; &#228;</r>", "r", 1, "&lt;b&gt; &amp; &#228;"},
+        {"> dropped from text", "<r>a > b</r>", "r", 1, "a  b"},
+        {"comment read as a start tag spoils paths", "<r><!-- note --><x>1</x></r>", "r/x", 0, ""},
+        {"comment inside a capture", "<r><!-- note --><x>1</x></r>", "r", 1, "<!--><x>1</x>"},
+        {"capture ends at inner element of the same name", "<a><b>1<b>2</b>3</b></a>", "a/b", 1,
+         "1<b>2"},
+        {"line break after the name is part of it", "<r><x\n>1</x></r>", "r/x", 0, ""},
+        {"empty element keeps the capture open", "<r><x></x><x>a</x></r>", "r/x", 1, "</x><x>a"},
+        {"unclosed element gives nothing", "<r><x>1", "r/x", 0, ""},
+        {"mismatched end tag stays in the capture", "<r><x>1</y></x></r>", "r/x", 1, "1</y>"},
+        {"end tag of the capture name ends it at any depth", "<r><x><y>1</x></y></r>", "r/x", 1,
+         "<y>1"},
+        {"empty-named end tag stores the last text again", "<r><a>x</a></></r>", "r/a", 2, "x|x"},
+        {"no path in the document", "<r/>", "q", 0, ""},
+        {"empty document", "", "r", 0, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        int count = -1;
+        EXPECT_EQ(Query(QString::fromUtf8(c.doc), QString::fromUtf8(c.path), &count),
+                  QString::fromUtf8(c.entries));
+        EXPECT_EQ(count, c.count);
+    }
+}
+
+TEST(XmlQuery, NestedQueriesOnEntries) {
+    const QString doc = "<GeocodeResponse>\n <status>OK</status>\n"
+                        " <result>\n  <formatted_address>A</formatted_address>\n"
+                        "  <geometry><location lat=\"1.5\" lng=\"2.5\"/></geometry>\n </result>\n"
+                        " <result>\n  <formatted_address>B</formatted_address>\n"
+                        "  <geometry><location><lat>3.5</lat><lng>4.5</lng></location></geometry>\n"
+                        " </result>\n</GeocodeResponse>\n";
+    QStringList results;
+    ASSERT_EQ(L_XML::XmlQuery(doc, "GeocodeResponse/result", results), 2);
+    EXPECT_EQ(Query(results[1], "formatted_address"), "A");
+    EXPECT_EQ(Query(results[1], "geometry/location/lat"), "1.5") << "attribute route";
+    EXPECT_EQ(Query(results[2], "geometry/location/lng"), "4.5");
+    QStringList locations;
+    ASSERT_EQ(L_XML::XmlQuery(results[1], "geometry/location", locations), 1);
+    EXPECT_EQ(Query(locations[1], "lat"), "1.5");
+}
+
+TEST(XmlQuery, BytesPassThroughUndecoded) {
+    // The answer arrives as a byte text of UTF-8: entries keep the bytes as they were.
+    const QString doc = QString::fromLatin1("<r>W\xC3\xB6rthersee \x80\xFF</r>");
+    EXPECT_EQ(Query(doc, "r"), QString::fromLatin1("W\xC3\xB6rthersee \x80\xFF"));
+    EXPECT_EQ(Query(QString::fromLatin1("<\xE4><x>1</x></\xC4>"), QString::fromLatin1("\xC4/x")), "1")
+        << "Latin-1 case folding";
+}
+
+TEST(XmlQuery, HostileInputStaysInBounds) {
+    const QString nul(QChar(0));
+    const QString docs[] = {"<", "<!", "<!-", "<![", "<![CDATA[abc", "<a", "</", "<?", "<?x",
+                            "<a b=\"", "<a b=\"1", "<a/", "a<", ">", "<>", "</>", "< >",
+                            "<a>" + nul + "</a>", QString::fromLatin1("<\x80>\xFF</\x80>"),
+                            "<a><![CDATA[", "<a></a></a></a>", "<![CDATA[]]>"};
+    const QString paths[] = {"", "/", "   ", "\\", "a", "a/", "a\\b", "a/b/c", "!", "<"};
+    for (const QString &doc : docs) {
+        for (const QString &path : paths) {
+            SCOPED_TRACE((doc + " @ " + path).toStdString());
+            QStringList results;
+            const int count = L_XML::XmlQuery(doc, path, results);
+            EXPECT_EQ(count, results.size() - 1);
+            for (const QString &entry : results) EXPECT_LE(entry.size(), doc.size() * 4 + 16);
+        }
+    }
+    EXPECT_EQ(Query("a<", "a"), "") << "a lone < at the end is text, outside any capture";
+    EXPECT_EQ(Query("<a>x<", "a"), "") << "still open at the end: no entry";
+    EXPECT_EQ(Query("<a>x</a><", "a"), "x");
+}
+
+TEST(XmlQuery, DeepAndWideDocuments) {
+    const int depth = 200000;
+    QString deep;
+    for (int k = 0; k < depth; ++k) deep += "<e>";
+    deep += "x";
+    for (int k = 0; k < depth; ++k) deep += "</e>";
+    EXPECT_EQ(Query(deep, "e/e/e/e"), QString("<e>").repeated(depth - 4) + "x")
+        << "the capture ends at the first inner end tag of its name";
+    QString wide = "<r>";
+    for (int k = 0; k < 100000; ++k) wide += "<i>" + QString::number(k) + "</i>";
+    wide += "</r>";
+    QStringList results;
+    ASSERT_EQ(L_XML::XmlQuery(wide, "r/i", results), 100000);
+    EXPECT_EQ(results[1], "0");
+    EXPECT_EQ(results[100000], "99999");
+}
+
+TEST(XmlSteps, ReadTagAndAttributes) {
+    using namespace L_XML;
+    const struct {
+        const char *name;
+        std::string_view bytes;
+        const char *tag, *attributes;
+        bool selfClosing;
+        qsizetype end;
+    } cases[] = {
+        {"plain", "<a>", "a", "", false, 2},
+        {"end tag", "</a>", "a", "", false, 3},
+        {"attributes", "<a  x=\"1\"  y=\"2\" >", "a", "x=\"1\"  y=\"2\"", false, 17},
+        {"self-closing", "<a x=\"1\" />", "a", "x=\"1\"", true, 10},
+        {"first > ends the tag, even in quotes", "<a x=\">\">", "a", "x=\"", false, 6},
+        {"tab stays in the name", "<a\tb>", "a\tb", "", false, 4},
+        {"unclosed: up to the end", "<abc", "abc", "", false, 4},
+        {"not on a <", "x<a>", "", "", false, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        qsizetype i = 0;
+        std::string_view attributes;
+        bool selfClosing = true;
+        EXPECT_EQ(XmlReadTag(c.bytes, i, attributes, selfClosing), c.tag);
+        EXPECT_EQ(attributes, c.attributes);
+        EXPECT_EQ(selfClosing, c.selfClosing);
+        EXPECT_EQ(i, c.end);
+    }
+    EXPECT_EQ(XmlAttrValue("LNG", "lat=\"1\" lng=\"2\""), "2");
+    EXPECT_EQ(XmlAttrValue("alt", "lat=\"1\""), "");
+    EXPECT_EQ(XmlAttrValue("b", "a=\"1\" b=\"2"), "2") << "an unclosed value runs to the end";
+    std::string elements;
+    XmlAttrsToElements("a=\"1\" b = \"x y\" c=3 d='4'", elements);
+    EXPECT_EQ(elements, "<a>1</a><b>x y</b>");
+}
+
+TEST(XmlSteps, StackAndCData) {
+    using namespace L_XML;
+    XmlStack stack;
+    EXPECT_EQ(XmlPushName(stack, "a"), 1);
+    EXPECT_EQ(XmlPushName(stack, ""), 2);
+    EXPECT_EQ(XmlPushName(stack, "B"), 3);
+    EXPECT_EQ(XmlStackPath(stack), "a/B") << "empty names are skipped";
+    EXPECT_EQ(stack.upperPath, "A/B");
+    EXPECT_EQ(XmlPopName(stack, "x"), 3) << "a mismatched end tag leaves the stack";
+    EXPECT_EQ(XmlPopName(stack, "b"), 2);
+    EXPECT_EQ(XmlPopName(stack, ""), 1);
+    EXPECT_EQ(XmlPopName(stack, "A"), 0);
+    EXPECT_EQ(XmlPopName(stack, ""), 0) << "entry 0 is never removed";
+    EXPECT_EQ(stack.upperPath, "");
+
+    qsizetype i = 1;
+    EXPECT_EQ(XmlReadCData("x<![CDATA[a]]b]]>y", i), "<![CDATA[a]]b]]>");
+    EXPECT_EQ(i, 17);
+    i = 0;
+    EXPECT_EQ(XmlReadCData("<![CDATA[open", i), "<![CDATA[open");
+    EXPECT_EQ(i, 13);
+    i = 0;
+    XmlSkipTag("<?pi > x", i);
+    EXPECT_EQ(i, 5);
+}

@@ -1,0 +1,55 @@
+#include "xml_text/L_UNICOD.h"
+
+#include "xml_text/L_REPLAC.h"
+
+namespace L_UNICOD {
+
+namespace {
+
+int Resolve(int codePage) {
+    if (codePage == CodePageAnsiQuery || codePage == CodePageAnsi) return CodePageLatin1;
+    return codePage;
+}
+
+QStringView UpToNul(const QString &text) {
+    const qsizetype nul = text.indexOf(QChar(0));
+    return nul < 0 ? QStringView(text) : QStringView(text).left(nul);
+}
+
+QByteArrayView UpToZero(const QByteArray &bytes) {
+    const qsizetype zero = bytes.indexOf('\0');
+    return zero < 0 ? QByteArrayView(bytes) : QByteArrayView(bytes).first(zero);
+}
+
+} // namespace
+
+int GetAnsiCodePage() { return CodePageLatin1; }
+
+QByteArray TextToMultiByte(const QString &text, int codePage, int /*flags*/) {
+    switch (Resolve(codePage)) {
+    case CodePageLatin1: return UpToNul(text).toLatin1();
+    case CodePageUtf8: return UpToNul(text).toUtf8();
+    default: return QByteArray();
+    }
+}
+
+QString MultiByteToText(const QByteArray &bytes, int codePage, int /*flags*/) {
+    switch (Resolve(codePage)) {
+    case CodePageLatin1: return QString::fromLatin1(UpToZero(bytes));
+    case CodePageUtf8: return QString::fromUtf8(UpToZero(bytes));
+    default: return QString();
+    }
+}
+
+QString Utf8ToText(const QString &byteText) {
+    if (byteText.isEmpty()) return QString();
+    return MultiByteToText(TextToMultiByte(byteText, CodePageAnsi, 0), CodePageUtf8, 0);
+}
+
+QString TextToUtf8(const QString &text) {
+    if (text.isEmpty()) return QString();
+    const QByteArray bytes = TextToMultiByte(text, CodePageUtf8, 0);
+    return L_REPLAC::StripTrailingNul(QString::fromLatin1(bytes));
+}
+
+} // namespace L_UNICOD
