@@ -4,9 +4,13 @@
 
 namespace L_MATH {
 
-double PiTimes(double k) { return 4.0 * std::atan(1.0) * k; }
+double PiTimes(double k) {
+    return 4.0 * std::atan(1.0) * k;
+}
 
-double DegToRad(double d) { return (d / 180.0) * PiTimes(1.0); }
+double DegToRad(double d) {
+    return (d / 180.0) * PiTimes(1.0);
+}
 
 double ArcCos(double x) {
     if (x == 0.0) return PiTimes(0.5);

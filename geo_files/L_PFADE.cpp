@@ -11,7 +11,9 @@ namespace L_PFADE {
 
 namespace {
 
-bool IsSeparator(QChar c) { return c == u'\\' || c == u'/'; }
+bool IsSeparator(QChar c) {
+    return c == u'\\' || c == u'/';
+}
 
 qsizetype LastSeparator(const QString &path) {
     for (qsizetype i = path.size() - 1; i >= 0; --i)

@@ -14,7 +14,9 @@ namespace L_TEMPPA {
 
 namespace {
 
-QString Env(const char *name) { return qEnvironmentVariable(name); }
+QString Env(const char *name) {
+    return qEnvironmentVariable(name);
+}
 
 // The candidate when it names an existing folder, else empty.
 QString ExistingFolder(const QString &path) {
@@ -55,8 +57,8 @@ QString WindowsTemp() {
 }
 
 QString ProgramFolder() {
-    const QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                                     : QDir::currentPath();
+    const QString dir =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     return L_PFADE::AddBackslash(QDir::toNativeSeparators(dir));
 }
 

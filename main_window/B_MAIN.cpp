@@ -17,7 +17,9 @@ namespace {
 
 constexpr int TwipsPerPixel = 15; // at 96 dpi; Qt scales the pixels on high-dpi screens
 
-int Px(int twips) { return twips / TwipsPerPixel; }
+int Px(int twips) {
+    return twips / TwipsPerPixel;
+}
 
 template <typename W>
 W *Place(W *widget, const QString &name, int left, int top, int width, int height) {
@@ -34,12 +36,20 @@ const QString Crlf = QStringLiteral("\r\n");
 
 } // namespace
 
+// The icons live in the window's static library, whose resource initialiser no code would
+// otherwise reach.
+static void LoadResources() {
+    Q_INIT_RESOURCE(geodaten);
+}
+
 B_MAIN::B_MAIN(QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("B_MAIN"));
     setWindowTitle(QStringLiteral("GEO Daten zur Adresse  mit Google ermitteln"));
+    LoadResources();
     QIcon icon;
     for (int size : {16, 20, 24, 32, 40, 48, 64, 72, 96, 128})
-        icon.addFile(QStringLiteral(":/geodaten/icons/geodaten-%1.png").arg(size), QSize(size, size));
+        icon.addFile(QStringLiteral(":/geodaten/icons/geodaten-%1.png").arg(size),
+                     QSize(size, size));
     setWindowIcon(icon);
     img.insert(QStringLiteral("GEO"), QIcon(QStringLiteral(":/geodaten/icons/geo-row.png")));
     QFont font(QStringLiteral("Arial"));
@@ -58,8 +68,8 @@ void B_MAIN::BuildControls() {
     BuildSearchView();
     FM[1] = Place(new QGroupBox(QStringLiteral("Entfernung zweier Punkte : "), this),
                   QStringLiteral("FM(1)"), 10500, 600, 10215, 5775);
-    optD[0] = Place(new QRadioButton(QStringLiteral("Koordinaten"), this), QStringLiteral("optD(0)"),
-                    60, 60, 1575, 375);
+    optD[0] = Place(new QRadioButton(QStringLiteral("Koordinaten"), this),
+                    QStringLiteral("optD(0)"), 60, 60, 1575, 375);
     optD[1] = Place(new QRadioButton(QStringLiteral("Entfernung"), this), QStringLiteral("optD(1)"),
                     1680, 60, 1575, 375);
     cmdOK = Place(new QPushButton(QStringLiteral("&Beenden"), this), QStringLiteral("cmdOK"), 9060,
@@ -75,15 +85,15 @@ void B_MAIN::BuildSearchView() {
     lv->setToolTip(QStringLiteral("Doppelclick zum Öffnen in Google-Maps"));
     txtAdr = Place(new QLineEdit(frame), QStringLiteral("txtAdr"), 180, 300, 8055, 285);
     txtLG = Place(new QLineEdit(frame), QStringLiteral("txtLG"), 1260, 5340, 2475, 285);
-    Label1 = Place(new QLabel(QStringLiteral("Länge : "), frame), QStringLiteral("Label1"), 240, 5340,
-                   915, 255);
+    Label1 = Place(new QLabel(QStringLiteral("Länge : "), frame), QStringLiteral("Label1"), 240,
+                   5340, 915, 255);
     txtBR = Place(new QLineEdit(frame), QStringLiteral("txtBR"), 5400, 5340, 2475, 285);
     Label2 = Place(new QLabel(QStringLiteral("Breite : "), frame), QStringLiteral("Label2"), 4380,
                    5340, 915, 255);
-    cmdCopyLG = Place(new QPushButton(QStringLiteral("C"), frame), QStringLiteral("cmdCopyLG"), 3780,
-                      5340, 255, 285);
-    cmdCopyBR = Place(new QPushButton(QStringLiteral("C"), frame), QStringLiteral("cmdCopyBR"), 7920,
-                      5340, 255, 285);
+    cmdCopyLG = Place(new QPushButton(QStringLiteral("C"), frame), QStringLiteral("cmdCopyLG"),
+                      3780, 5340, 255, 285);
+    cmdCopyBR = Place(new QPushButton(QStringLiteral("C"), frame), QStringLiteral("cmdCopyBR"),
+                      7920, 5340, 255, 285);
     for (QPushButton *copy : {cmdCopyLG, cmdCopyBR})
         copy->setToolTip(QStringLiteral("Kopieren der Koordinate"));
 }
@@ -150,7 +160,9 @@ void B_MAIN::InitResultList(L_LSVIEW::ListView *list) {
     L_LSVIEW::LvSetColumnWidths(list, -1, L_LSVIEW::LVSCW_AUTOSIZE_USEHEADER);
 }
 
-void B_MAIN::optD_Click(int index) { ShowView(index); }
+void B_MAIN::optD_Click(int index) {
+    ShowView(index);
+}
 
 void B_MAIN::ShowView(int index) {
     FM[0]->hide();
@@ -159,7 +171,9 @@ void B_MAIN::ShowView(int index) {
     if (isVisible()) cmdOK->setFocus(); // before the first show, focus goes to cmdDo
 }
 
-void B_MAIN::cmdOK_Click() { close(); }
+void B_MAIN::cmdOK_Click() {
+    close();
+}
 
 void B_MAIN::closeEvent(QCloseEvent *event) {
     bool cancel = false;
@@ -172,9 +186,13 @@ void B_MAIN::closeEvent(QCloseEvent *event) {
     Form_Unload(cancel);
 }
 
-void B_MAIN::Form_QueryUnload(bool &cancel, int /*unloadMode*/) { cancel = false; }
+void B_MAIN::Form_QueryUnload(bool &cancel, int /*unloadMode*/) {
+    cancel = false;
+}
 
-void B_MAIN::Form_Unload(bool & /*cancel*/) { QCoreApplication::quit(); }
+void B_MAIN::Form_Unload(bool & /*cancel*/) {
+    QCoreApplication::quit();
+}
 
 void B_MAIN::cmdDo_Click() {
     lv->setRowCount(0);
@@ -196,7 +214,9 @@ void B_MAIN::txtAdr_KeyPress(int keyAscii) {
     if (keyAscii == 13) cmdDo->click();
 }
 
-void B_MAIN::lv_ItemClick(QTableWidgetItem *row) { curItem = row; }
+void B_MAIN::lv_ItemClick(QTableWidgetItem *row) {
+    curItem = row;
+}
 
 void B_MAIN::lv_MouseDown(int /*button*/, int /*shift*/, int x, int y) {
     curItem = lv->RowAt(QPoint(x, y));
@@ -254,6 +274,7 @@ void B_MAIN::cmdDo1_Click() {
     report += QStringLiteral("Fahrtzeit    : ") + query.DrivingTime + Crlf;
     SetReport(report);
     txtRLink->setText(BuildRouteLink(query));
+    txtRLink->setCursorPosition(0); // the narrow box shows where the link starts
 }
 
 void B_MAIN::cmdRoute_Click() {
@@ -272,7 +293,8 @@ bool B_MAIN::RunGeocodeQuery(L_GEOGOG::GeoQuery &query, QString &address) {
     query.TempFile = L_GEOGOG::ResponseFilePath();
     query.Address = address;
     query.RequestUrl = L_GEOGOG::GeocodeRequestUrl(query.Address);
-    if (!L_GEOGOG::FetchResponse(query.RequestUrl, query.TempFile, query.ResponseText)) return false;
+    if (!L_GEOGOG::FetchResponse(query.RequestUrl, query.TempFile, query.ResponseText))
+        return false;
     L_GEOGOG::ReadGeocodeResponse(query);
     return true;
 }
@@ -284,7 +306,8 @@ bool B_MAIN::RunRouteQuery(L_GEOGOG::RouteQuery &query, QString &origin, QString
     query.Origin = origin;
     query.Destination = destination;
     query.RequestUrl = L_GEOGOG::DirectionsRequestUrl(query.Origin, query.Destination);
-    if (!L_GEOGOG::FetchResponse(query.RequestUrl, query.TempFile, query.ResponseText)) return false;
+    if (!L_GEOGOG::FetchResponse(query.RequestUrl, query.TempFile, query.ResponseText))
+        return false;
     L_GEOGOG::ReadRouteResponse(query);
     return true;
 }

@@ -44,8 +44,8 @@ private:
     QPlainTextEdit *txtErg = nullptr;
     QPushButton *cmdRoute = nullptr;
     QLineEdit *txtRLink = nullptr;
-    QHash<QString, QIcon> img;             // the image list: key "GEO", the row icon
-    QTableWidgetItem *curItem = nullptr;   // the current row, or none; not the selection
+    QHash<QString, QIcon> img;           // the image list: key "GEO", the row icon
+    QTableWidgetItem *curItem = nullptr; // the current row, or none; not the selection
 
     void BuildControls();
     void BuildSearchView();

@@ -24,15 +24,18 @@ ListView::ListView(QWidget *parent) : QTableWidget(parent) {
 
 qintptr ListView::SendMessage(quint32 message, qintptr wParam, qintptr lParam) {
     switch (message) {
-    case LVM_SETCOLUMNWIDTH: return SetColumnWidthMessage(int(wParam), qint32(lParam)) ? 1 : 0;
-    case LVM_GETEXTENDEDLISTVIEWSTYLE: return qintptr(extendedStyle);
+    case LVM_SETCOLUMNWIDTH:
+        return SetColumnWidthMessage(int(wParam), qint32(lParam)) ? 1 : 0;
+    case LVM_GETEXTENDEDLISTVIEWSTYLE:
+        return qintptr(extendedStyle);
     case LVM_SETEXTENDEDLISTVIEWSTYLE: {
         const quint32 previous = extendedStyle;
         const quint32 mask = wParam == 0 ? ~0u : quint32(wParam); // 0: lParam is the whole style
         SetExtendedStyle((previous & ~mask) | (quint32(lParam) & mask));
         return qintptr(previous);
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -41,7 +44,8 @@ QTableWidgetItem *ListView::AddRow(const QString &text, const QIcon &icon) {
     insertRow(row);
     auto *first = new QTableWidgetItem(icon, text);
     setItem(row, 0, first);
-    for (int column = 1; column < columnCount(); ++column) setItem(row, column, new QTableWidgetItem());
+    for (int column = 1; column < columnCount(); ++column)
+        setItem(row, column, new QTableWidgetItem());
     return first;
 }
 
@@ -71,7 +75,8 @@ bool ListView::SetColumnWidthMessage(int column, qint32 width) {
     }
     if (width != LVSCW_AUTOSIZE && width != LVSCW_AUTOSIZE_USEHEADER) return false;
     const int cells = qMax(sizeHintForColumn(column), 0);
-    const int fitted = width == LVSCW_AUTOSIZE ? cells : qMax(cells, header->sectionSizeHint(column));
+    const int fitted =
+        width == LVSCW_AUTOSIZE ? cells : qMax(cells, header->sectionSizeHint(column));
     setColumnWidth(column, qMax(fitted, 8));
     // Fitted last with the header, the last column takes the rest of the list's width, and
     // keeps it when a scroll bar comes or goes.
@@ -89,8 +94,10 @@ void ListView::SetExtendedStyle(quint32 style) {
 void LvSetColumnWidths(ListView *list, int column, qint32 width) {
     if (!list) return;
     list->setVisible(false);
-    if (column == -1) LvSetAllColumnWidths(list, width);
-    else LvSetColumnWidth(list, column, width);
+    if (column == -1)
+        LvSetAllColumnWidths(list, width);
+    else
+        LvSetColumnWidth(list, column, width);
     list->setVisible(true);
 }
 
@@ -110,12 +117,20 @@ void LvSetExStyle(ListView *list, quint32 bits, qint16 on) {
     list->SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, qintptr(style));
 }
 
-void LvGridLines(ListView *list, qint16 on) { LvSetExStyle(list, LVS_EX_GRIDLINES, on); }
+void LvGridLines(ListView *list, qint16 on) {
+    LvSetExStyle(list, LVS_EX_GRIDLINES, on);
+}
 
-void LvFullRowSelect(ListView *list, qint16 on) { LvSetExStyle(list, LVS_EX_FULLROWSELECT, on); }
+void LvFullRowSelect(ListView *list, qint16 on) {
+    LvSetExStyle(list, LVS_EX_FULLROWSELECT, on);
+}
 
-bool LvItemIsSet(const QTableWidgetItem *row) { return row != nullptr; }
+bool LvItemIsSet(const QTableWidgetItem *row) {
+    return row != nullptr;
+}
 
-bool LvItemIsNothing(const QTableWidgetItem *row) { return row == nullptr; }
+bool LvItemIsNothing(const QTableWidgetItem *row) {
+    return row == nullptr;
+}
 
 } // namespace L_LSVIEW

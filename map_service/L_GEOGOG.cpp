@@ -42,7 +42,9 @@ QString BaseFromEnvironment(const char *variable, const QString &fallback) {
     return base;
 }
 
-QString ApiKey() { return qEnvironmentVariable("GEODATEN_API_KEY"); }
+QString ApiKey() {
+    return qEnvironmentVariable("GEODATEN_API_KEY");
+}
 
 // Requests go over https with the user's own key (the public service refuses keyless
 // ones); a test service given in the environment is used as it is.
@@ -67,7 +69,8 @@ template <typename T> void GrowTo(QList<T> &list, qsizetype size) {
 
 void ReadKmlPlacemarks(GeoQuery &query) {
     QStringList places;
-    const int count = L_XML::XmlQuery(query.ResponseText, QStringLiteral("kml/Response/Placemark"), places);
+    const int count =
+        L_XML::XmlQuery(query.ResponseText, QStringLiteral("kml/Response/Placemark"), places);
     for (int k = 1; k <= count; ++k)
         AddGeoHit(query, First(places[k], QStringLiteral("address")),
                   First(places[k], QStringLiteral("Point/coordinates")));
@@ -76,12 +79,14 @@ void ReadKmlPlacemarks(GeoQuery &query) {
 void ReadXmlResults(GeoQuery &query) {
     if (!StatusIsOk(query.ResponseText, QStringLiteral("GeocodeResponse/status"))) return;
     QStringList results;
-    const int count = L_XML::XmlQuery(query.ResponseText, QStringLiteral("GeocodeResponse/result"), results);
+    const int count =
+        L_XML::XmlQuery(query.ResponseText, QStringLiteral("GeocodeResponse/result"), results);
     for (int k = 1; k <= count; ++k) {
         const QString address = First(results[k], QStringLiteral("formatted_address"));
         QString coordinates = First(results[k], QStringLiteral("geometry/location/lng"));
         bool hasLatitude = false;
-        const QString latitude = First(results[k], QStringLiteral("geometry/location/lat"), &hasLatitude);
+        const QString latitude =
+            First(results[k], QStringLiteral("geometry/location/lat"), &hasLatitude);
         if (hasLatitude) coordinates += u',' + latitude + QStringLiteral(",0");
         AddGeoHit(query, address, coordinates);
     }
@@ -107,9 +112,12 @@ void ReplaceUmlauts(QString &text) {
 
 void ReadGeocodeResponse(GeoQuery &query) {
     bool kml = false;
-    const QString code = First(query.ResponseText, QStringLiteral("kml/Response/Status/code"), &kml);
-    if (kml && code == QStringLiteral("200")) ReadKmlPlacemarks(query);
-    else ReadXmlResults(query);
+    const QString code =
+        First(query.ResponseText, QStringLiteral("kml/Response/Status/code"), &kml);
+    if (kml && code == QStringLiteral("200"))
+        ReadKmlPlacemarks(query);
+    else
+        ReadXmlResults(query);
 }
 
 bool AddGeoHit(GeoQuery &query, const QString &address, const QString &coordinates) {
@@ -141,11 +149,13 @@ void ReadRouteResponse(RouteQuery &query) {
         // Halves go to the even neighbour; the clamp keeps absurd answers in range.
         const double whole = std::nearbyint(L_VALUE::LeadingNumber(seconds));
         const double clamped = qBound(double(INT32_MIN), whole, double(INT32_MAX));
-        query.DrivingTime = L_TIME::FormatDuration(qint32(std::isnan(clamped) ? 0 : clamped), true, 99);
+        query.DrivingTime =
+            L_TIME::FormatDuration(qint32(std::isnan(clamped) ? 0 : clamped), true, 99);
     }
     const QString metres = First(text, leg + QStringLiteral("distance/value"), &found);
     if (found) query.DrivingDistance = Kilometres(L_VALUE::LeadingNumber(metres) / 1000.0);
-    ReadLocation(text, leg + QStringLiteral("start_location"), query.StartLatitude, query.StartLongitude);
+    ReadLocation(text, leg + QStringLiteral("start_location"), query.StartLatitude,
+                 query.StartLongitude);
     ReadLocation(text, leg + QStringLiteral("end_location"), query.EndLatitude, query.EndLongitude);
     using L_VALUE::ParseDecimal;
     query.StraightDistance = Kilometres(L_GEODST::GeoDistance(
@@ -161,7 +171,8 @@ void ShowHitOnMap(double latitude, double longitude) {
 }
 
 QString ServiceUrl() {
-    return BaseFromEnvironment("GEODATEN_SERVICE_URL", QStringLiteral("http://") + DefaultServiceHost);
+    return BaseFromEnvironment("GEODATEN_SERVICE_URL",
+                               QStringLiteral("http://") + DefaultServiceHost);
 }
 
 QString RegionalUrl() {

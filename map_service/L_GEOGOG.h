@@ -18,8 +18,8 @@ struct GeoQuery {
 // One directions query; every field is text, and stays empty when nothing was found.
 struct RouteQuery {
     QString Origin, Destination, RequestUrl, ResponseText, TempFile, StartAddress, EndAddress,
-        StartLatitude, StartLongitude, EndLatitude, EndLongitude, StraightDistance,
-        DrivingDistance, DrivingTime;
+        StartLatitude, StartLongitude, EndLatitude, EndLongitude, StraightDistance, DrivingDistance,
+        DrivingTime;
 };
 
 // The name of the one response file that every request overwrites.

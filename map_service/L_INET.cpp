@@ -55,13 +55,13 @@ bool Fetch(const QString &url, Sink &sink) {
     CURL *c = curl.get();
     curl_easy_setopt(c, CURLOPT_URL, address.constData());
     curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);                   // no SIGALRM in a GUI
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");    // no file:// or others
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);                // no SIGALRM in a GUI
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https"); // no file:// or others
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, MaxRedirects);        // a loop ends here
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, MaxRedirects); // a loop ends here
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, totalMs);            // silence and endless bodies
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, totalMs); // silence and endless bodies
     curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(MaxResponseBytes));
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &WriteBody);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);

@@ -1,8 +1,8 @@
 #include "map_service/L_SHELL.h"
 
 #ifdef Q_OS_WIN
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #else
 #include <QProcess>
 #endif

@@ -13,7 +13,9 @@ namespace L_VALUE {
 
 namespace {
 
-bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // Digits with the locale's grouping separator between every three from the right.
 QString Grouped(const QString &digits, const QString &separator) {
@@ -43,8 +45,8 @@ bool GetNumberSeparators(QString &decimalSeparator, QString &groupingSeparator) 
 
 double LeadingNumber(const QString &text) {
     qsizetype k = 0;
-    while (k < text.size() && (text[k] == u' ' || text[k] == u'\t' || text[k] == u'\r' ||
-                               text[k] == u'\n'))
+    while (k < text.size() &&
+           (text[k] == u' ' || text[k] == u'\t' || text[k] == u'\r' || text[k] == u'\n'))
         ++k;
     std::string number;
     if (k < text.size() && (text[k] == u'-' || text[k] == u'+')) {
@@ -52,7 +54,8 @@ double LeadingNumber(const QString &text) {
         ++k;
     }
     bool digits = false;
-    for (; k < text.size() && IsDigit(text[k]); ++k, digits = true) number += char(text[k].unicode());
+    for (; k < text.size() && IsDigit(text[k]); ++k, digits = true)
+        number += char(text[k].unicode());
     if (k < text.size() && text[k] == u'.') {
         number += '.';
         for (++k; k < text.size() && IsDigit(text[k]); ++k, digits = true)
@@ -97,8 +100,10 @@ double ParseLocaleNumber(const QString &text) {
 
 QString FormatNumber(double value, const QString &pattern) {
     const qsizetype point = pattern.indexOf(u'.');
-    const QStringView integerPattern = QStringView(pattern).left(point < 0 ? pattern.size() : point);
-    const QStringView fractionPattern = point < 0 ? QStringView() : QStringView(pattern).mid(point + 1);
+    const QStringView integerPattern =
+        QStringView(pattern).left(point < 0 ? pattern.size() : point);
+    const QStringView fractionPattern =
+        point < 0 ? QStringView() : QStringView(pattern).mid(point + 1);
     const int decimals = int(fractionPattern.count(u'0') + fractionPattern.count(u'#'));
     const qsizetype minimumDigits = integerPattern.count(u'0');
     const bool grouping = integerPattern.contains(u',');
@@ -115,8 +120,8 @@ QString FormatNumber(double value, const QString &pattern) {
     if (grouping) integer = Grouped(integer, locale.groupSeparator());
     QString result = integer;
     if (decimals > 0) result += locale.decimalPoint() + fraction;
-    const bool zero = std::all_of(fixed.begin(), fixed.end(),
-                                  [](QChar c) { return c == u'0' || c == u'.'; });
+    const bool zero =
+        std::all_of(fixed.begin(), fixed.end(), [](QChar c) { return c == u'0' || c == u'.'; });
     return value < 0 && !zero ? QStringLiteral("-") + result : result;
 }
 

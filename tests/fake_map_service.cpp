@@ -9,9 +9,9 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace {
 
@@ -112,7 +112,9 @@ FakeMapService::~FakeMapService() {
     for (std::thread &worker : workers_) worker.join();
 }
 
-std::string FakeMapService::Url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string FakeMapService::Url() const {
+    return "http://127.0.0.1:" + std::to_string(port_);
+}
 
 std::vector<std::string> FakeMapService::RequestLines() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -173,16 +175,20 @@ void FakeMapService::Answer(int client, const std::string &target) {
     bool found = false;
     const std::string good = ReadFile(dir_ + "/geocode.xml", found);
     if (mode == "404") {
-        SendAll(client, Response(404, "Not Found", "<html><body>Not Found</body></html>", "text/html"));
+        SendAll(client,
+                Response(404, "Not Found", "<html><body>Not Found</body></html>", "text/html"));
     } else if (mode == "500") {
         SendAll(client, Response(500, "Internal Server Error", good));
     } else if (mode == "redirect") {
-        SendAll(client, Response(302, "Found", "", "text/html",
-                                 "Location: /maps/api/geocode/xml?address=9220+Velden+AT&sensor=false\r\n"));
+        SendAll(
+            client,
+            Response(302, "Found", "", "text/html",
+                     "Location: /maps/api/geocode/xml?address=9220+Velden+AT&sensor=false\r\n"));
     } else if (mode == "loop") {
         SendAll(client, Response(302, "Found", "", "text/html", "Location: " + target + "\r\n"));
     } else if (mode == "headers") {
-        SendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 5000\r\n\r\n<Geo");
+        SendAll(client,
+                "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 5000\r\n\r\n<Geo");
         WaitForClose(client);
     } else if (mode == "silent") {
         WaitForClose(client);
@@ -192,20 +198,25 @@ void FakeMapService::Answer(int client, const std::string &target) {
         const std::string whole = Response(200, "OK", good);
         SendAll(client, whole.substr(0, whole.size() - good.size() / 2));
     } else if (mode == "endless") {
-        SendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n<GeocodeResponse><status>OK</status>");
+        SendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: "
+                        "text/xml\r\n\r\n<GeocodeResponse><status>OK</status>");
         const std::string chunk(65536, 'x');
-        while (!stop_ && SendAll(client, chunk)) {}
+        while (!stop_ && SendAll(client, chunk)) {
+        }
     } else if (mode == "garbage") {
         std::string bytes(65536, '\0');
         unsigned state = 12345;
         for (char &c : bytes) c = char((state = state * 1103515245u + 12345u) >> 16);
         SendAll(client, Response(200, "OK", bytes, "application/octet-stream"));
     } else if (mode == "okonly") {
-        SendAll(client, Response(200, "OK", "<GeocodeResponse><status>OK</status></GeocodeResponse>"));
+        SendAll(client,
+                Response(200, "OK", "<GeocodeResponse><status>OK</status></GeocodeResponse>"));
     } else if (mode == "huge") {
-        SendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 17825792\r\n\r\n");
+        SendAll(client,
+                "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 17825792\r\n\r\n");
         const std::string chunk(65536, 'y');
-        for (int k = 0; k < 272 && !stop_ && SendAll(client, chunk); ++k) {}
+        for (int k = 0; k < 272 && !stop_ && SendAll(client, chunk); ++k) {
+        }
     } else if (target.rfind("/maps/api/geocode/xml", 0) == 0) {
         const std::string address = Parameter(target, "address");
         if (address.rfind("hits", 0) == 0) {

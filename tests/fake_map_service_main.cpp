@@ -9,7 +9,9 @@
 
 namespace {
 volatile std::sig_atomic_t running = 1;
-void Stop(int) { running = 0; }
+void Stop(int) {
+    running = 0;
+}
 void Print(const std::string &line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
@@ -20,8 +22,10 @@ int main(int argc, char **argv) {
     int port = 0;
     std::string dir = ".";
     for (int k = 1; k + 1 < argc; k += 2) {
-        if (std::strcmp(argv[k], "--port") == 0) port = std::atoi(argv[k + 1]);
-        else if (std::strcmp(argv[k], "--dir") == 0) dir = argv[k + 1];
+        if (std::strcmp(argv[k], "--port") == 0)
+            port = std::atoi(argv[k + 1]);
+        else if (std::strcmp(argv[k], "--dir") == 0)
+            dir = argv[k + 1];
     }
     std::signal(SIGTERM, Stop);
     std::signal(SIGINT, Stop);

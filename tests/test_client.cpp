@@ -44,7 +44,9 @@ RouteQuery RouteFixture(const QString &name) {
     return query;
 }
 
-QString Km(double km) { return L_VALUE::FormatNumber(km, "#,###.0") + " km"; }
+QString Km(double km) {
+    return L_VALUE::FormatNumber(km, "#,###.0") + " km";
+}
 
 // A fake service, a temp folder for the response file, and the environment pointing there.
 struct ServiceFixture : ::testing::Test {
@@ -56,8 +58,12 @@ struct ServiceFixture : ::testing::Test {
     ScopedEnv key{"GEODATEN_API_KEY", QString()};
     ScopedEnv timeout{"GEODATEN_TIMEOUT_MS", "1500"};
     ScopedEnv noProxy{"no_proxy", "127.0.0.1"};
-    QString Url(const QString &target) const { return QString::fromStdString(service.Url()) + target; }
-    QStringList FilesInTemp() const { return QDir(temp.path()).entryList(QDir::Files | QDir::Hidden); }
+    QString Url(const QString &target) const {
+        return QString::fromStdString(service.Url()) + target;
+    }
+    QStringList FilesInTemp() const {
+        return QDir(temp.path()).entryList(QDir::Files | QDir::Hidden);
+    }
 };
 
 } // namespace
@@ -79,7 +85,7 @@ TEST(GeocodeReader, RealisticAnswers) {
         const char *file;
         int hits;
     } statuses[] = {
-        {"geocode-lower.xml", 1}, {"geocode-zero.xml", 0}, {"geocode-denied.xml", 0},
+        {"geocode-lower.xml", 1}, {"geocode-zero.xml", 0},    {"geocode-denied.xml", 0},
         {"geocode-kml.xml", 2},   {"geocode-kmlfail.xml", 0}, {"directions.xml", 0},
     };
     for (const auto &c : statuses) {
@@ -123,7 +129,8 @@ TEST(RouteReader, RealisticAnswerUnderBothLocales) {
         EXPECT_EQ(route.StartLongitude, "13.9554210");
         EXPECT_EQ(route.EndLatitude, "46.6103300");
         EXPECT_EQ(route.EndLongitude, "13.8558200");
-        EXPECT_EQ(route.EndAddress, QString::fromLatin1("9500 Villach, \xC3\x96sterreich")) << "not shown: left as bytes";
+        EXPECT_EQ(route.EndAddress, QString::fromLatin1("9500 Villach, \xC3\x96sterreich"))
+            << "not shown: left as bytes";
         EXPECT_EQ(route.StraightDistance,
                   Km(L_GEODST::SphereDistance(13.9554210, 46.6124980, 13.8558200, 46.6103300)));
         EXPECT_EQ(route.StraightDistance, german ? "7,6 km" : "7.6 km");
@@ -167,8 +174,9 @@ TEST(Requests, HostsKeyAndLinks) {
               "http://maps.google.at/maps?saddr=9220+Velden+AT&daddr=Woerthersee");
     {
         ScopedEnv withKey("GEODATEN_API_KEY", "my key/1");
-        EXPECT_EQ(GeocodeRequestUrl("x"),
-                  "https://maps.google.com/maps/api/geocode/xml?address=x&sensor=false&key=my+key%2F1");
+        EXPECT_EQ(
+            GeocodeRequestUrl("x"),
+            "https://maps.google.com/maps/api/geocode/xml?address=x&sensor=false&key=my+key%2F1");
         EXPECT_TRUE(DirectionsRequestUrl("a", "b").endsWith("&region=at&key=my+key%2F1"));
         EXPECT_EQ(RouteLinkUrl("a", "b"), "http://maps.google.at/maps?saddr=a&daddr=b") << "no key";
         EXPECT_EQ(ServiceUrl(), "http://maps.google.com") << "map links carry no key";
@@ -215,10 +223,9 @@ TEST_F(ServiceFixture, EveryMisbehaviourGivesItsQuietResult) {
         bool ok;
         int hits;
     } cases[] = {
-        {"404", false, 0},      {"500", false, 0},       {"redirect", true, 3},
-        {"loop", false, 0},     {"headers", false, 0},   {"silent", false, 0},
-        {"close", false, 0},    {"truncated", false, 0}, {"endless", false, 0},
-        {"garbage", true, 0},   {"okonly", true, 0},     {"huge", false, 0},
+        {"404", false, 0},     {"500", false, 0},    {"redirect", true, 3}, {"loop", false, 0},
+        {"headers", false, 0}, {"silent", false, 0}, {"close", false, 0},   {"truncated", false, 0},
+        {"endless", false, 0}, {"garbage", true, 0}, {"okonly", true, 0},   {"huge", false, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.mode);
@@ -230,8 +237,8 @@ TEST_F(ServiceFixture, EveryMisbehaviourGivesItsQuietResult) {
         QElapsedTimer timer;
         timer.start();
         GeoQuery query;
-        const bool ok = FetchResponse(
-            GeocodeRequestUrl(QStringLiteral("misbehave") + c.mode), target, query.ResponseText);
+        const bool ok = FetchResponse(GeocodeRequestUrl(QStringLiteral("misbehave") + c.mode),
+                                      target, query.ResponseText);
         ReadGeocodeResponse(query);
         EXPECT_LT(timer.elapsed(), 6000) << "bounded by the timeouts";
         EXPECT_EQ(ok, c.ok);
@@ -270,7 +277,8 @@ TEST_F(ServiceFixture, UnreachableAndForbiddenTargets) {
 
 TEST_F(ServiceFixture, GeneratedManyHits) {
     GeoQuery query;
-    ASSERT_TRUE(FetchResponse(GeocodeRequestUrl("hits200"), ResponseFilePath(), query.ResponseText));
+    ASSERT_TRUE(
+        FetchResponse(GeocodeRequestUrl("hits200"), ResponseFilePath(), query.ResponseText));
     ReadGeocodeResponse(query);
     ASSERT_EQ(query.HitCount, 200);
     EXPECT_DOUBLE_EQ(query.HitLatitudes[200], 46.12);

@@ -9,8 +9,8 @@
 
 #include <QLocale>
 
-#include <cmath>
 #include "test_support.h"
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -92,7 +92,7 @@ TEST(ParseNumbers, LocaleAndService) {
         bool german;
         double number;
     } locale[] = {
-        {"46,6247", true, 46.6247}, {"1.234,5", true, 1234.5}, {"12,5%", true, 12.5},
+        {"46,6247", true, 46.6247},  {"1.234,5", true, 1234.5},  {"12,5%", true, 12.5},
         {"46.6247", false, 46.6247}, {"1,234.5", false, 1234.5}, {"abc", true, 0.0},
     };
     for (const auto &c : locale) {
@@ -104,9 +104,20 @@ TEST(ParseNumbers, LocaleAndService) {
         const char *text;
         double number;
     } leading[] = {
-        {"46.62abc", 46.62}, {"  -13.5", -13.5}, {"\n 46.6\n", 46.6}, {"abc", 0}, {"", 0},
-        {".5", 0.5}, {"1e3", 1000}, {"1e", 1}, {"2E-2x", 0.02}, {"+7", 7}, {"-", 0},
-        {"1.2.3", 1.2}, {"1,5", 1}, {"1476", 1476},
+        {"46.62abc", 46.62},
+        {"  -13.5", -13.5},
+        {"\n 46.6\n", 46.6},
+        {"abc", 0},
+        {"", 0},
+        {".5", 0.5},
+        {"1e3", 1000},
+        {"1e", 1},
+        {"2E-2x", 0.02},
+        {"+7", 7},
+        {"-", 0},
+        {"1.2.3", 1.2},
+        {"1,5", 1},
+        {"1476", 1476},
     };
     LocaleGuard guard(German); // the service's form never meets the locale
     for (const auto &c : leading) {
@@ -139,11 +150,11 @@ TEST(FormatDuration, Table) {
         qint32 limit;
         const char *text;
     } cases[] = {
-        {59, true, 99, "00:00:59"},     {1476, true, 99, "00:24:36"},
-        {3725, true, 99, "01:02:05"},   {-90, true, 99, "-00:01:30"},
+        {59, true, 99, "00:00:59"},      {1476, true, 99, "00:24:36"},
+        {3725, true, 99, "01:02:05"},    {-90, true, 99, "-00:01:30"},
         {360000, true, 99, "100:00:00"}, {5999, false, 99, "99:59"},
-        {6000, false, 99, "01:40:00"},  {90, false, 99, "01:30"},
-        {0, true, 99, "00:00:00"},      {INT32_MIN, true, 99, "-596.523:14:08"},
+        {6000, false, 99, "01:40:00"},   {90, false, 99, "01:30"},
+        {0, true, 99, "00:00:00"},       {INT32_MIN, true, 99, "-596.523:14:08"},
     };
     LocaleGuard guard(German);
     for (const auto &c : cases) {
@@ -160,9 +171,12 @@ TEST(GreatCircle, KnownDistances) {
     EXPECT_NEAR(GeoDistance(10, 20, -170, -20, 0), half, 0.0005) << "antipodes";
     EXPECT_NEAR(GeoDistance(0, 90, 0, -90, 0), half, 0.0005) << "pole to pole";
     EXPECT_LT(GeoDistance(13.9554210, 46.6124980, 13.9554210, 46.6124980, 0), 0.001);
-    EXPECT_DOUBLE_EQ(GeoDistance(13.95, 46.61, 13.85, 46.61, 0), GeoDistance(13.85, 46.61, 13.95, 46.61, 0));
-    EXPECT_NEAR(GeoDistance(13.95 + 360, 46.61, 13.85, 46.61, 0), GeoDistance(13.95, 46.61, 13.85, 46.61, 0), 1e-6);
-    EXPECT_NE(GeoDistance(46.61, 13.95, 46.61, 13.85, 0), GeoDistance(13.95, 46.61, 13.85, 46.61, 0))
+    EXPECT_DOUBLE_EQ(GeoDistance(13.95, 46.61, 13.85, 46.61, 0),
+                     GeoDistance(13.85, 46.61, 13.95, 46.61, 0));
+    EXPECT_NEAR(GeoDistance(13.95 + 360, 46.61, 13.85, 46.61, 0),
+                GeoDistance(13.95, 46.61, 13.85, 46.61, 0), 1e-6);
+    EXPECT_NE(GeoDistance(46.61, 13.95, 46.61, 13.85, 0),
+              GeoDistance(13.95, 46.61, 13.85, 46.61, 0))
         << "longitude comes first";
     EXPECT_EQ(GeoDistance(0, 0, 90, 0, 1), 0.0) << "only method 0 is defined";
     EXPECT_EQ(L_MATH::ArcCos(1.0000000000000002), 0.0);
@@ -196,5 +210,6 @@ TEST(UrlEncode, AddressesAsSent) {
         EXPECT_EQ(L_URLCOD::UrlEncode(address, true), c.sent);
     }
     EXPECT_EQ(L_URLCOD::UrlEncode("a b", false), "a%20b");
-    EXPECT_EQ(L_URLCOD::UrlEncode(QString(40000, u'ä'), true).size(), 40000 * 6) << "no length limit";
+    EXPECT_EQ(L_URLCOD::UrlEncode(QString(40000, u'ä'), true).size(), 40000 * 6)
+        << "no length limit";
 }

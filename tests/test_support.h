@@ -21,12 +21,16 @@ struct ScopedEnv {
     bool had;
     ScopedEnv(const char *n, const QString &value)
         : name(n), saved(qgetenv(n)), had(qEnvironmentVariableIsSet(n)) {
-        if (value.isNull()) qunsetenv(n);
-        else qputenv(n, value.toUtf8());
+        if (value.isNull())
+            qunsetenv(n);
+        else
+            qputenv(n, value.toUtf8());
     }
     ~ScopedEnv() {
-        if (had) qputenv(name.constData(), saved);
-        else qunsetenv(name.constData());
+        if (had)
+            qputenv(name.constData(), saved);
+        else
+            qunsetenv(name.constData());
     }
 };
 
@@ -59,4 +63,6 @@ struct RecordingBrowser {
 
 #include <ostream>
 // Readable QStrings in GoogleTest's failure messages.
-inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString &text, std::ostream *out) {
+    *out << '"' << text.toStdString() << '"';
+}

@@ -9,9 +9,13 @@
 
 namespace {
 
-QString Nul() { return QString(QChar(0)); }
+QString Nul() {
+    return QString(QChar(0));
+}
 
-QString Joined(const QStringList &list) { return list.join(u'|'); }
+QString Joined(const QStringList &list) {
+    return list.join(u'|');
+}
 
 } // namespace
 

@@ -26,8 +26,8 @@ TEST(XmlQuery, Table) {
         int count;
         const char *entries; // joined with "|"
     } cases[] = {
-        {"repeated elements in order", "<r><result>a</result><result>b</result><result>c</result></r>",
-         "r/result", 3, "a|b|c"},
+        {"repeated elements in order",
+         "<r><result>a</result><result>b</result><result>c</result></r>", "r/result", 3, "a|b|c"},
         {"paths ignore case", "<r><Result>a</Result></r>", "R/rESULT", 1, "a"},
         {"trailing slash ignored", "<r><x>1</x></r>", "r/x/", 1, "1"},
         {"trailing backslash ignored", "<r><x>1</x></r>", "r/x\\", 1, "1"},
@@ -38,7 +38,8 @@ TEST(XmlQuery, Table) {
         {"content keeps breaks and indentation", "<r>\n <x>1</x>\n</r>", "r", 1, "\n <x>1</x>\n"},
         {"inner tags written anew without attributes", "<r><x id=\"7\">1</x></r>", "r", 1,
          "<x><id>7</id>1</x>"},
-        {"own attributes first, as children", "<r k=\"v\"><x>1</x></r>", "r", 1, "<k>v</k><x>1</x>"},
+        {"own attributes first, as children", "<r k=\"v\"><x>1</x></r>", "r", 1,
+         "<k>v</k><x>1</x>"},
         {"self-closing with attributes", "<a><loc lat=\"46.6\" lng=\"13.8\"/></a>", "a/loc", 1,
          "<lat>46.6</lat><lng>13.8</lng>"},
         {"attribute route", "<a><loc lat=\"46.6\" lng=\"13.8\"/></a>", "a/loc/LNG", 1, "13.8"},
@@ -46,13 +47,15 @@ TEST(XmlQuery, Table) {
         {"attribute before child of the same name", "<G status=\"A\"><status>B</status></G>",
          "G/status", 2, "A|B"},
         {"space before = hides the attribute", "<a><loc lat = \"1\"/></a>", "a/loc/lat", 0, ""},
-        {"space before = still an element", "<a><loc lat = \"1\"/></a>", "a/loc", 1, "<lat>1</lat>"},
+        {"space before = still an element", "<a><loc lat = \"1\"/></a>", "a/loc", 1,
+         "<lat>1</lat>"},
         {"single quotes make no pair", "<a><loc lat='1'/></a>", "a/loc/lat", 0, ""},
         {"backslash splits the attribute route", "<a b=\"1\">x</a>", "a\\b", 1, "1"},
         {"self-closing inside a capture", "<r><a x=\"1\"/>t</r>", "r", 1, "<a><x>1</x></a>t"},
         {"CDATA kept with delimiters", "<r><![CDATA[a<b>]]></r>", "r", 1, "<![CDATA[a<b>]]>"},
         {"CDATA then a tag at once", "<r><![CDATA[x]]><y>1</y></r>", "r/y", 1, "1"},
-        {"processing instructions vanish", "<?xml version=\"1.0\"?><r>a<?pi x?>b</r>", "r", 1, "ab"},
+        {"processing instructions vanish", "<?xml version=\"1.0\"?><r>a<?pi x?>b</r>", "r", 1,
+         "ab"},
         {"entities left alone", "<r>&lt;b&gt; &amp; &#228;</r>", "r", 1, "&lt;b&gt; &amp; &#228;"},
         {"> dropped from text", "<r>a > b</r>", "r", 1, "a  b"},
         {"comment read as a start tag spoils paths", "<r><!-- note --><x>1</x></r>", "r/x", 0, ""},
@@ -99,16 +102,35 @@ TEST(XmlQuery, BytesPassThroughUndecoded) {
     // The answer arrives as a byte text of UTF-8: entries keep the bytes as they were.
     const QString doc = QString::fromLatin1("<r>W\xC3\xB6rthersee \x80\xFF</r>");
     EXPECT_EQ(Query(doc, "r"), QString::fromLatin1("W\xC3\xB6rthersee \x80\xFF"));
-    EXPECT_EQ(Query(QString::fromLatin1("<\xE4><x>1</x></\xC4>"), QString::fromLatin1("\xC4/x")), "1")
+    EXPECT_EQ(Query(QString::fromLatin1("<\xE4><x>1</x></\xC4>"), QString::fromLatin1("\xC4/x")),
+              "1")
         << "Latin-1 case folding";
 }
 
 TEST(XmlQuery, HostileInputStaysInBounds) {
     const QString nul(QChar(0));
-    const QString docs[] = {"<", "<!", "<!-", "<![", "<![CDATA[abc", "<a", "</", "<?", "<?x",
-                            "<a b=\"", "<a b=\"1", "<a/", "a<", ">", "<>", "</>", "< >",
-                            "<a>" + nul + "</a>", QString::fromLatin1("<\x80>\xFF</\x80>"),
-                            "<a><![CDATA[", "<a></a></a></a>", "<![CDATA[]]>"};
+    const QString docs[] = {"<",
+                            "<!",
+                            "<!-",
+                            "<![",
+                            "<![CDATA[abc",
+                            "<a",
+                            "</",
+                            "<?",
+                            "<?x",
+                            "<a b=\"",
+                            "<a b=\"1",
+                            "<a/",
+                            "a<",
+                            ">",
+                            "<>",
+                            "</>",
+                            "< >",
+                            "<a>" + nul + "</a>",
+                            QString::fromLatin1("<\x80>\xFF</\x80>"),
+                            "<a><![CDATA[",
+                            "<a></a></a></a>",
+                            "<![CDATA[]]>"};
     const QString paths[] = {"", "/", "   ", "\\", "a", "a/", "a\\b", "a/b/c", "!", "<"};
     for (const QString &doc : docs) {
         for (const QString &path : paths) {
@@ -184,13 +206,24 @@ TEST(XmlSteps, StackAndCData) {
     EXPECT_EQ(XmlPushName(stack, ""), 2);
     EXPECT_EQ(XmlPushName(stack, "B"), 3);
     EXPECT_EQ(XmlStackPath(stack), "a/B") << "empty names are skipped";
-    EXPECT_EQ(stack.upperPath, "A/B");
+    stack.target = "A/B/C";
+    EXPECT_FALSE(stack.entries[stack.top].onTarget) << "pushed before a target was set";
     EXPECT_EQ(XmlPopName(stack, "x"), 3) << "a mismatched end tag leaves the stack";
     EXPECT_EQ(XmlPopName(stack, "b"), 2);
     EXPECT_EQ(XmlPopName(stack, ""), 1);
     EXPECT_EQ(XmlPopName(stack, "A"), 0);
     EXPECT_EQ(XmlPopName(stack, ""), 0) << "entry 0 is never removed";
-    EXPECT_EQ(stack.upperPath, "");
+    for (const char *name : {"a", "", "B"}) XmlPushName(stack, name);
+    EXPECT_TRUE(stack.entries[stack.top].onTarget) << "A/B is a prefix of A/B/C";
+    EXPECT_EQ(stack.entries[stack.top].pathEnd, 3u);
+    XmlPushName(stack, "c");
+    EXPECT_TRUE(stack.entries[stack.top].onTarget);
+    XmlPushName(stack, "d");
+    EXPECT_FALSE(stack.entries[stack.top].onTarget) << "longer than the target";
+    XmlPopName(stack, "d");
+    XmlPopName(stack, "c");
+    XmlPushName(stack, "x");
+    EXPECT_FALSE(stack.entries[stack.top].onTarget);
 
     qsizetype i = 1;
     EXPECT_EQ(XmlReadCData("x<![CDATA[a]]b]]>y", i), "<![CDATA[a]]b]]>");

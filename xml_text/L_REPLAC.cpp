@@ -6,8 +6,7 @@ Qt::CaseSensitivity CaseFor(int compareMode) {
     return compareMode == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive;
 }
 
-int ReplaceAll(QString &text, const QString &search, const QString &replacement,
-               int compareMode) {
+int ReplaceAll(QString &text, const QString &search, const QString &replacement, int compareMode) {
     if (search.isEmpty()) return 0;
     const Qt::CaseSensitivity cs = CaseFor(compareMode);
     qsizetype hit = text.indexOf(search, 0, cs);

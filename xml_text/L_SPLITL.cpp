@@ -29,8 +29,7 @@ QString JoinList(const QStringList &list, const QString &separator, bool trim, b
         const QString item = trim ? L_PFADE::TrimSpaces(list[k]) : list[k];
         if (!skipEmpty || !item.isEmpty()) result += item + separator;
     }
-    if (!separator.isEmpty() && result.endsWith(separator))
-        result.chop(separator.size());
+    if (!separator.isEmpty() && result.endsWith(separator)) result.chop(separator.size());
     return result;
 }
 

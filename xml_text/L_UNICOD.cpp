@@ -23,21 +23,29 @@ QByteArrayView UpToZero(const QByteArray &bytes) {
 
 } // namespace
 
-int GetAnsiCodePage() { return CodePageLatin1; }
+int GetAnsiCodePage() {
+    return CodePageLatin1;
+}
 
 QByteArray TextToMultiByte(const QString &text, int codePage, int /*flags*/) {
     switch (Resolve(codePage)) {
-    case CodePageLatin1: return UpToNul(text).toLatin1();
-    case CodePageUtf8: return UpToNul(text).toUtf8();
-    default: return QByteArray();
+    case CodePageLatin1:
+        return UpToNul(text).toLatin1();
+    case CodePageUtf8:
+        return UpToNul(text).toUtf8();
+    default:
+        return QByteArray();
     }
 }
 
 QString MultiByteToText(const QByteArray &bytes, int codePage, int /*flags*/) {
     switch (Resolve(codePage)) {
-    case CodePageLatin1: return QString::fromLatin1(UpToZero(bytes));
-    case CodePageUtf8: return QString::fromUtf8(UpToZero(bytes));
-    default: return QString();
+    case CodePageLatin1:
+        return QString::fromLatin1(UpToZero(bytes));
+    case CodePageUtf8:
+        return QString::fromUtf8(UpToZero(bytes));
+    default:
+        return QString();
     }
 }
 

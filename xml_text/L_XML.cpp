@@ -4,7 +4,22 @@
 #include "xml_text/L_SPLITL.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
+
+// The hot steps are inlined into the pass; the compilers need to be told.
+#if defined(__GNUC__)
+#define HOT_INLINE [[gnu::always_inline]] inline
+#elif defined(_MSC_VER)
+#define HOT_INLINE __forceinline
+#else
+#define HOT_INLINE inline
+#endif
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define GEODATEN_SSE2 1
+#endif
 
 namespace L_XML {
 
@@ -21,12 +36,16 @@ constexpr std::array<unsigned char, 256> MakeUpperTable() {
 }
 constexpr std::array<unsigned char, 256> Upper = MakeUpperTable();
 
-inline unsigned char Up(char c) { return Upper[static_cast<unsigned char>(c)]; }
+inline unsigned char Up(char c) {
+    return Upper[static_cast<unsigned char>(c)];
+}
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+HOT_INLINE bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (size_t k = 0; k < a.size(); ++k)
-        if (Up(a[k]) != Up(b[k])) return false;
+    size_t same = 0;
+    while (same < a.size() && a[same] == b[same]) ++same;
+    for (size_t k = same; k < a.size(); ++k)
+        if (a[k] != b[k] && Up(a[k]) != Up(b[k])) return false;
     return true;
 }
 
@@ -86,33 +105,136 @@ template <typename Pair> void ForEachAttribute(std::string_view attributes, Pair
         std::string_view key = TrimSpaces(attributes.substr(pos, open - pos));
         const size_t close = attributes.find('"', open + 1);
         const size_t valueEnd = close == std::string_view::npos ? attributes.size() : close;
-        const std::string_view value =
-            TrimSpaces(attributes.substr(open + 1, valueEnd - open - 1));
+        const std::string_view value = TrimSpaces(attributes.substr(open + 1, valueEnd - open - 1));
         if (!key.empty() && key.back() == '=') key = TrimSpaces(key.substr(0, key.size() - 1));
         if (pair(key, value) || close == std::string_view::npos) return;
         pos = close + 1;
     }
 }
 
-void Append(XmlText &text, std::string_view bytes) {
-    text.bytes.append(bytes);
+// --- The capture text: verbatim spans of the input, copied lazily. ---
+
+inline void Flush(XmlText &text) {
+    if (text.spanLength) text.bytes.append(text.span, text.spanLength);
+    text.spanLength = 0;
+}
+
+HOT_INLINE void AppendVerbatim(XmlText &text, const char *from, size_t length) {
+    if (!length) return;
+    if (text.spanLength && text.span + text.spanLength == from) {
+        text.spanLength += length;
+    } else {
+        Flush(text);
+        text.span = from;
+        text.spanLength = length;
+    }
     ++text.version;
 }
 
+void Assign(XmlText &text, std::string_view bytes) {
+    text.spanLength = 0;
+    text.bytes.assign(bytes);
+    ++text.version;
+}
+
+bool IsEmpty(const XmlText &text) {
+    return text.bytes.empty() && !text.spanLength;
+}
+
+std::string_view View(XmlText &text) {
+    if (text.bytes.empty()) return std::string_view(text.span, text.spanLength);
+    Flush(text);
+    return text.bytes;
+}
+
 void AppendTag(XmlText &text, std::string_view open, std::string_view name) {
+    Flush(text);
     text.bytes.append(open).append(name).append(1, '>');
     ++text.version;
 }
 
-// Text bytes of a capture: copied in runs, every ">" dropped.
-void AppendTextRun(XmlText &text, std::string_view run) {
-    for (size_t gt; (gt = run.find('>')) != std::string_view::npos; run.remove_prefix(gt + 1))
-        text.bytes.append(run.substr(0, gt));
-    text.bytes.append(run);
-    ++text.version;
+// The stack path equals the first `length` bytes of the target, ignoring case.
+HOT_INLINE bool PathIs(const XmlStack &stack, size_t length) {
+    const XmlOpenElement &top = stack.entries[stack.top];
+    return top.onTarget && top.pathEnd == length;
+}
+
+// Scanning, 16 bytes at a time where the CPU allows: the hot loops of the reader.
+// FirstOf returns the first position from `from` that holds `stop`, or n; `also`, when
+// given, gets the first position before it that holds `other` (or stays -1).
+HOT_INLINE qsizetype FirstOf(const char *data, qsizetype from, qsizetype n, char stop, char other,
+                             qsizetype *also) {
+    qsizetype k = from;
+#ifdef GEODATEN_SSE2
+    const __m128i stops = _mm_set1_epi8(stop), others = _mm_set1_epi8(other);
+    for (; k + 16 <= n; k += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + k));
+        const unsigned hit = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, stops)));
+        if (also && *also < 0) {
+            unsigned seen = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, others)));
+            if (hit) seen &= (1u << std::countr_zero(hit)) - 1;
+            if (seen) *also = k + std::countr_zero(seen);
+        }
+        if (hit) return k + std::countr_zero(hit);
+    }
+#endif
+    for (; k < n && data[k] != stop; ++k)
+        if (also && *also < 0 && data[k] == other) *also = k;
+    return k;
+}
+
+HOT_INLINE qint32 Push(XmlStack &stack, std::string_view name) {
+    const XmlOpenElement &parent = stack.entries[stack.top];
+    XmlOpenElement entry{name, parent.pathEnd, parent.onTarget};
+    if (!name.empty() && entry.onTarget) { // off the target, the length no longer matters
+        const size_t separator = parent.pathEnd > 0 ? 1 : 0;
+        const size_t length = parent.pathEnd + separator + name.size();
+        const std::string_view target = stack.target;
+        entry.onTarget = length <= target.size() && (!separator || target[parent.pathEnd] == '/');
+        entry.pathEnd = quint32(qMin(length, target.size() + 1)); // beyond the target: off it
+        for (size_t k = 0, at = parent.pathEnd + separator; entry.onTarget && k < name.size(); ++k)
+            entry.onTarget = Up(name[k]) == static_cast<unsigned char>(target[at + k]);
+    }
+    // The storage only grows at a new greatest depth, and only by what is used.
+    if (++stack.top == stack.entries.size())
+        stack.entries.push_back(entry);
+    else
+        stack.entries[stack.top] = entry;
+    return qint32(stack.top);
+}
+
+HOT_INLINE qint32 Pop(XmlStack &stack, std::string_view name) {
+    if (stack.top > 0 && EqualsIgnoringCase(stack.entries[stack.top].name, name)) --stack.top;
+    return qint32(stack.top);
+}
+
+// XmlReadTag once its caller knows that bytes[i] is "<": the reader's hot path.
+HOT_INLINE std::string_view ReadTagAt(const char *data, qsizetype n, qsizetype &i,
+                                      std::string_view &attributes, bool &selfClosing) {
+    if (i + 1 < n && data[i + 1] == '/') ++i;
+    // One scan finds the ">" that ends the tag and the first space in it.
+    const qsizetype begin = i + 1;
+    qsizetype space = -1;
+    const qsizetype k = FirstOf(data, begin, n, '>', ' ', &space);
+    i = k;
+    std::string_view tag(data + begin, size_t(k - begin));
+    if (!tag.empty() && tag.back() == '/') {
+        selfClosing = true;
+        tag = TrimSpaces(tag.substr(0, tag.size() - 1));
+        const size_t first = tag.find(' ');
+        space =
+            first == std::string_view::npos ? -1 : qsizetype(tag.data() - data) + qsizetype(first);
+    }
+    if (space < 0) return tag;
+    const size_t cut = size_t(space - (tag.data() - data));
+    attributes = TrimSpaces(tag.substr(cut + 1));
+    return tag.substr(0, cut); // holds no space: nothing to trim
 }
 
 // One query: the state of the pass and the handling of what stands at a position.
+// While capturing, the input from `live` on is part of the capture text as it stands; it
+// is cut off into the capture only where the output departs from the input (a tag
+// rewritten, a ">" dropped, a processing instruction skipped) or a match is stored.
 struct Pass {
     std::string_view b;
     qsizetype n;
@@ -122,73 +244,120 @@ struct Pass {
     XmlText capture;
     std::string captureName;
     bool capturing = false;
+    const char *live = nullptr;
+
+    void Cut(qsizetype at) {
+        if (!live) return;
+        AppendVerbatim(capture, live, size_t(b.data() + at - live));
+        live = nullptr;
+    }
+    void Resume(qsizetype at) {
+        if (capturing) live = b.data() + at;
+    }
+
+    // A tag rewritten as "<name>" or "</name>" equals its input bytes when its text is
+    // exactly the name and its ">" was found.
+    bool Plain(qsizetype from, qsizetype gt, std::string_view name, bool selfClosing) const {
+        return gt < n && !selfClosing && name.data() == b.data() + from &&
+               qsizetype(name.size()) == gt - from;
+    }
+
+    void Store(qsizetype at, std::string_view closingName) {
+        if (!EqualsIgnoringCase(closingName, captureName)) return; // nothing would change
+        Cut(at);
+        XmlStoreMatch(capture, matches, closingName, captureName, capturing);
+    }
 
     void StartTag(qsizetype &i) {
+        const qsizetype open = i;
         std::string_view attributes;
         bool selfClosing = false;
-        const std::string_view name = XmlReadTag(b, i, attributes, selfClosing);
-        XmlPushName(stack, name);
-        if (capturing) AppendTag(capture, "<", name);
-        if (!capturing && stack.upperPath == q.full) {
+        const std::string_view name = ReadTagAt(b.data(), n, i, attributes, selfClosing);
+        Push(stack, name);
+        const bool plain = Plain(open + 1, i, name, selfClosing);
+        if (capturing && !plain) {
+            Cut(open);
+            AppendTag(capture, "<", name);
+        }
+        if (!capturing && PathIs(stack, q.full.size())) {
             captureName.assign(name);
-            capture.bytes.clear();
-            ++capture.version;
+            Assign(capture, {});
             capturing = true;
         }
         if (!attributes.empty() && capturing) {
+            Flush(capture); // a tag with attributes is never plain: nothing is live here
             XmlAttrsToElements(attributes, capture.bytes);
             ++capture.version;
         }
-        if (!capturing && stack.upperPath == q.parent &&
+        if (!capturing && PathIs(stack, q.parent.size()) &&
             ContainsIgnoringCase(attributes, q.lastEqual)) {
-            capture.bytes.assign(XmlAttrValue(q.last, attributes));
-            ++capture.version;
+            Assign(capture, XmlAttrValue(q.last, attributes));
             std::string nameCopy = q.last;
             XmlStoreMatch(capture, matches, q.last, nameCopy, capturing);
         }
-        if (selfClosing) CloseElement(name);
+        if (selfClosing) {
+            Pop(stack, name);
+            Store(i, name);
+            if (capturing) AppendTag(capture, "</", name);
+        }
+        if (capturing && !live) Resume(qMin(i + 1, n));
     }
 
     void EndTag(qsizetype &i) {
+        const qsizetype open = i;
         std::string_view attributes;
         bool selfClosing = false;
-        CloseElement(XmlReadTag(b, i, attributes, selfClosing));
-    }
-
-    void CloseElement(std::string_view name) {
-        XmlPopName(stack, name);
-        XmlStoreMatch(capture, matches, name, captureName, capturing);
-        if (capturing) AppendTag(capture, "</", name);
+        const std::string_view name = ReadTagAt(b.data(), n, i, attributes, selfClosing);
+        Pop(stack, name);
+        Store(open, name);
+        if (!capturing) return;
+        if (Plain(open + 2, i, name, selfClosing)) {
+            if (!live) Resume(open);
+            return;
+        }
+        Cut(open);
+        AppendTag(capture, "</", name);
+        Resume(qMin(i + 1, n));
     }
 
     // A start tag, an end tag, or a run of text at i; returns the next position to look at.
     qsizetype TagOrText(qsizetype i) {
         if (b[i] == '<') {
-            if (i == n - 1) { // a lone "<" at the end is text
-                if (capturing) Append(capture, "<");
-                return n;
-            }
-            if (b[i + 1] == '/') EndTag(i);
-            else StartTag(i);
+            if (i == n - 1) return n; // a lone "<" at the end is text: already in a live capture
+            if (b[i + 1] == '/')
+                EndTag(i);
+            else
+                StartTag(i);
             return i + 1; // i is on the ">" (never text) or at the buffer's end
         }
-        const void *lt = std::memchr(b.data() + i, '<', size_t(n - i));
-        const qsizetype end = lt ? static_cast<const char *>(lt) - b.data() : n;
-        if (capturing) AppendTextRun(capture, b.substr(size_t(i), size_t(end - i)));
+        if (!capturing) return FirstOf(b.data(), i, n, '<', '<', nullptr);
+        qsizetype close = -1;
+        const qsizetype end = FirstOf(b.data(), i, n, '<', '>', &close);
+        while (close >= 0) { // every ">" in text is dropped
+            Cut(close);
+            Resume(close + 1);
+            const qsizetype next = FirstOf(b.data(), close + 1, end, '>', '>', nullptr);
+            close = next < end ? next : -1;
+        }
         return end;
     }
 
     void Run() {
+        stack.target = q.full;
         qsizetype i = 0;
         while (i < n) {
             const bool open = b[i] == '<';
             if (open && i < n - 1 && b[i + 1] == '?') {
+                Cut(i);
                 XmlSkipTag(b, i);
+                Resume(qMin(i + 1, n));
                 ++i;
                 continue;
             }
             if (open && i < n - 2 && b[i + 1] == '!' && b[i + 2] == '[') {
-                Append(capture, XmlReadCData(b, i)); // kept whether capturing or not
+                const std::string_view section =
+                    XmlReadCData(b, i); // kept whether capturing or not
+                if (!live) AppendVerbatim(capture, section.data(), section.size());
                 if (i >= n) break;
             }
             i = TagOrText(i);
@@ -198,7 +367,9 @@ struct Pass {
 
 } // namespace
 
-void XmlTextToBytes(const QString &text, QByteArray &bytes) { bytes = text.toLatin1(); }
+void XmlTextToBytes(const QString &text, QByteArray &bytes) {
+    bytes = text.toLatin1();
+}
 
 std::string_view XmlReadTag(std::string_view bytes, qsizetype &i, std::string_view &attributes,
                             bool &selfClosing) {
@@ -206,20 +377,7 @@ std::string_view XmlReadTag(std::string_view bytes, qsizetype &i, std::string_vi
     selfClosing = false;
     const qsizetype n = qsizetype(bytes.size());
     if (i < 0 || i >= n || bytes[size_t(i)] != '<') return {};
-    if (i + 1 < n && bytes[size_t(i + 1)] == '/') ++i;
-    const qsizetype begin = i + 1;
-    const void *gt = begin < n ? std::memchr(bytes.data() + begin, '>', size_t(n - begin)) : nullptr;
-    const qsizetype end = gt ? static_cast<const char *>(gt) - bytes.data() : n;
-    i = end;
-    std::string_view tag = bytes.substr(size_t(qMin(begin, n)), size_t(qMax<qsizetype>(end - begin, 0)));
-    if (!tag.empty() && tag.back() == '/') {
-        selfClosing = true;
-        tag = TrimSpaces(tag.substr(0, tag.size() - 1));
-    }
-    const size_t space = tag.find(' ');
-    if (space == std::string_view::npos) return tag;
-    attributes = TrimSpaces(tag.substr(space + 1));
-    return TrimSpaces(tag.substr(0, space));
+    return ReadTagAt(bytes.data(), n, i, attributes, selfClosing);
 }
 
 void XmlSkipTag(std::string_view bytes, qsizetype &i) {
@@ -240,28 +398,18 @@ std::string_view XmlReadCData(std::string_view bytes, qsizetype &i) {
 }
 
 qint32 XmlPushName(XmlStack &stack, std::string_view name) {
-    if (!name.empty()) {
-        if (!stack.upperPath.empty()) stack.upperPath.push_back('/');
-        for (const char c : name) stack.upperPath.push_back(static_cast<char>(Up(c)));
-    }
-    stack.names.push_back(name);
-    stack.pathEnds.push_back(stack.upperPath.size());
-    return qint32(stack.names.size() - 1);
+    return Push(stack, name);
 }
 
 qint32 XmlPopName(XmlStack &stack, std::string_view name) {
-    if (stack.names.size() > 1 && EqualsIgnoringCase(stack.names.back(), name)) {
-        stack.names.pop_back();
-        stack.pathEnds.pop_back();
-        stack.upperPath.resize(stack.pathEnds.back());
-    }
-    return qint32(stack.names.size() - 1);
+    return Pop(stack, name);
 }
 
 QString XmlStackPath(const XmlStack &stack) {
     QStringList names;
-    for (const std::string_view name : stack.names)
-        names.append(QString::fromLatin1(name.data(), qsizetype(name.size())));
+    for (size_t k = 0; k <= stack.top; ++k)
+        names.append(QString::fromLatin1(stack.entries[k].name.data(),
+                                         qsizetype(stack.entries[k].name.size())));
     return L_SPLITL::JoinList(names, QStringLiteral("/"), false, true);
 }
 
@@ -283,14 +431,15 @@ void XmlAttrsToElements(std::string_view attributes, std::string &out) {
     });
 }
 
-void XmlStoreMatch(const XmlText &text, XmlMatches &results, std::string_view closingName,
+void XmlStoreMatch(XmlText &text, XmlMatches &results, std::string_view closingName,
                    std::string &captureName, bool &capturing) {
-    if (text.bytes.empty() || !EqualsIgnoringCase(closingName, captureName)) return;
+    if (IsEmpty(text) || !EqualsIgnoringCase(closingName, captureName)) return;
     captureName.clear();
     if (results.lastVersion == text.version && results.entries.size() > 1) {
         results.entries.append(results.entries.back()); // shared, not copied
     } else {
-        results.entries.append(QString::fromLatin1(text.bytes.data(), qsizetype(text.bytes.size())));
+        const std::string_view entry = View(text);
+        results.entries.append(QString::fromLatin1(entry.data(), qsizetype(entry.size())));
         results.lastVersion = text.version;
     }
     capturing = false;
@@ -299,8 +448,14 @@ void XmlStoreMatch(const XmlText &text, XmlMatches &results, std::string_view cl
 qint32 XmlQuery(const QString &document, const QString &path, QStringList &results) {
     QByteArray buffer;
     XmlTextToBytes(document, buffer);
-    Pass pass{std::string_view(buffer.constData(), size_t(buffer.size())), buffer.size(),
-              MakeQueryPath(path), {}, {}, {}, {}, false};
+    Pass pass{std::string_view(buffer.constData(), size_t(buffer.size())),
+              buffer.size(),
+              MakeQueryPath(path),
+              {},
+              {},
+              {},
+              {},
+              false};
     pass.Run();
     results = std::move(pass.matches.entries);
     return qint32(results.size() - 1);

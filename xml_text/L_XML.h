@@ -23,17 +23,28 @@ qint32 XmlQuery(const QString &document, const QString &path, QStringList &resul
 
 // --- The steps of the pass. Positions index the byte buffer. ---
 
-// Open elements: names[0] is empty and names no element; upperPath is the upper-cased
-// stack path, kept incrementally so that matching a tag costs nothing per level.
+// Open elements: entries[0..top], entry 0 empty and naming no element. Instead of the
+// stack path itself each entry keeps its length and whether it is still a prefix of
+// `target` (the upper-cased query path, ignoring case): the paths the reader compares with
+// are all prefixes of the query path, so a tag costs nothing per level of depth.
+struct XmlOpenElement {
+    std::string_view name;
+    quint32 pathEnd = 0;  // length of the stack path up to here; kept while onTarget only
+    bool onTarget = true; // the stack path up to here equals target's first pathEnd bytes
+};
 struct XmlStack {
-    std::vector<std::string_view> names{std::string_view()};
-    std::vector<size_t> pathEnds{0}; // upperPath's length once names[k] was pushed
-    std::string upperPath;
+    std::vector<XmlOpenElement> entries = std::vector<XmlOpenElement>(64); // storage
+    size_t top = 0;
+    std::string_view target;
 };
 
-// The text being captured; `version` changes with every change of `bytes`.
+// The text being captured: `bytes`, followed by a span of the input that is copied
+// verbatim only when something else must follow it (most entries are one such span and
+// are converted straight from the input). `version` changes with every change.
 struct XmlText {
     std::string bytes;
+    const char *span = nullptr;
+    size_t spanLength = 0;
     quint64 version = 0;
 };
 
@@ -68,7 +79,7 @@ std::string_view XmlAttrValue(std::string_view name, std::string_view attributes
 void XmlAttrsToElements(std::string_view attributes, std::string &out);
 // Ends the capture when `text` is not empty and the closing name is the capture name
 // (ignoring case): text becomes the next entry, capture name is emptied, capturing false.
-void XmlStoreMatch(const XmlText &text, XmlMatches &results, std::string_view closingName,
+void XmlStoreMatch(XmlText &text, XmlMatches &results, std::string_view closingName,
                    std::string &captureName, bool &capturing);
 
 } // namespace L_XML
