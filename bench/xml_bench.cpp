@@ -21,8 +21,8 @@ std::string Directions(int steps) {
     std::string out =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DirectionsResponse>\n <status>OK</status>\n"
         " <route>\n  <summary>A2 und A10</summary>\n  <leg>\n";
-    unsigned seed = 7;
-    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    unsigned state = 7;
+    auto next = [&state] { return (state = state * 1103515245u + 12345u) >> 8; };
     for (int k = 0; k < steps; ++k) {
         const double lat = 46.6 + k * 1e-4, lng = 13.9 - k * 1e-4;
         std::string points;
