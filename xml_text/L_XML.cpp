@@ -77,7 +77,7 @@ std::string_view TrimSpaces(std::string_view text) {
 // The query path taken apart once per query.
 struct QueryPath {
     std::string full;      // upper case
-    std::string parent;    // upper case
+    size_t parentLength;   // the parent path is a prefix of the full path: its length tells it
     std::string last;      // as written
     std::string lastEqual; // upper case last name followed by "="
 };
@@ -88,7 +88,7 @@ QueryPath MakeQueryPath(const QString &path) {
     const QString last = L_PFADE::PathLastPart(full, false);
     QueryPath q;
     q.full = UpperBytes(full);
-    q.parent = UpperBytes(StripTrailingSeparator(L_PFADE::PathParent(full)));
+    q.parentLength = size_t(StripTrailingSeparator(L_PFADE::PathParent(full)).toLatin1().size());
     q.last = last.toLatin1().toStdString();
     q.lastEqual = UpperBytes(last) + "=";
     return q;
@@ -289,7 +289,7 @@ struct Pass {
             XmlAttrsToElements(attributes, capture.bytes);
             ++capture.version;
         }
-        if (!capturing && PathIs(stack, q.parent.size()) &&
+        if (!capturing && PathIs(stack, q.parentLength) &&
             ContainsIgnoringCase(attributes, q.lastEqual)) {
             Assign(capture, XmlAttrValue(q.last, attributes));
             std::string nameCopy = q.last;
