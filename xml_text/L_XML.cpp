@@ -40,11 +40,37 @@ inline unsigned char Up(char c) {
     return Upper[static_cast<unsigned char>(c)];
 }
 
+// Equal bytes, compared a word at a time: names are short and mostly equal, and a
+// byte loop pays a branch per byte.
+HOT_INLINE bool SameBytes(const char *a, const char *b, size_t n) {
+    if (n >= 8) {
+        quint64 x, y;
+        for (size_t k = 0; k + 8 <= n; k += 8) {
+            std::memcpy(&x, a + k, 8);
+            std::memcpy(&y, b + k, 8);
+            if (x != y) return false;
+        }
+        std::memcpy(&x, a + n - 8, 8); // the tail, overlapping the last word
+        std::memcpy(&y, b + n - 8, 8);
+        return x == y;
+    }
+    if (n >= 4) {
+        quint32 x, y, u, v;
+        std::memcpy(&x, a, 4);
+        std::memcpy(&y, b, 4);
+        std::memcpy(&u, a + n - 4, 4);
+        std::memcpy(&v, b + n - 4, 4);
+        return x == y && u == v;
+    }
+    for (size_t k = 0; k < n; ++k)
+        if (a[k] != b[k]) return false;
+    return true;
+}
+
 HOT_INLINE bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    size_t same = 0;
-    while (same < a.size() && a[same] == b[same]) ++same;
-    for (size_t k = same; k < a.size(); ++k)
+    if (SameBytes(a.data(), b.data(), a.size())) return true;
+    for (size_t k = 0; k < a.size(); ++k)
         if (a[k] != b[k] && Up(a[k]) != Up(b[k])) return false;
     return true;
 }
@@ -184,22 +210,27 @@ HOT_INLINE qsizetype FirstOf(const char *data, qsizetype from, qsizetype n, char
 }
 
 HOT_INLINE qint32 Push(XmlStack &stack, std::string_view name) {
-    const XmlOpenElement &parent = stack.entries[stack.top];
-    XmlOpenElement entry{name, parent.pathEnd, parent.onTarget};
-    if (!name.empty() && entry.onTarget) { // off the target, the length no longer matters
-        const size_t separator = parent.pathEnd > 0 ? 1 : 0;
-        const size_t length = parent.pathEnd + separator + name.size();
-        const std::string_view target = stack.target;
-        entry.onTarget = length <= target.size() && (!separator || target[parent.pathEnd] == '/');
-        entry.pathEnd = quint32(qMin(length, target.size() + 1)); // beyond the target: off it
-        for (size_t k = 0, at = parent.pathEnd + separator; entry.onTarget && k < name.size(); ++k)
-            entry.onTarget = Up(name[k]) == static_cast<unsigned char>(target[at + k]);
-    }
     // The storage only grows at a new greatest depth, and only by what is used.
-    if (++stack.top == stack.entries.size())
-        stack.entries.push_back(entry);
-    else
-        stack.entries[stack.top] = entry;
+    if (stack.top + 1 == stack.entries.size()) stack.entries.emplace_back();
+    // The fields are written in place: a record built aside and copied in would be read
+    // back before its bytes had left the store buffer, stalling every tag.
+    const XmlOpenElement &parent = stack.entries[stack.top];
+    XmlOpenElement &entry = stack.entries[++stack.top];
+    entry.name = name;
+    quint32 pathEnd = parent.pathEnd;
+    bool onTarget = parent.onTarget;
+    if (!name.empty() && onTarget) { // off the target, the length no longer matters
+        const size_t separator = pathEnd > 0 ? 1 : 0;
+        const size_t length = pathEnd + separator + name.size();
+        const std::string_view target = stack.target;
+        const size_t at = pathEnd + separator;
+        onTarget = length <= target.size() && (!separator || target[pathEnd] == '/');
+        pathEnd = quint32(qMin(length, target.size() + 1)); // beyond the target: off it
+        for (size_t k = 0; onTarget && k < name.size(); ++k)
+            onTarget = Up(name[k]) == static_cast<unsigned char>(target[at + k]);
+    }
+    entry.pathEnd = pathEnd;
+    entry.onTarget = onTarget;
     return qint32(stack.top);
 }
 
