@@ -163,6 +163,25 @@ TEST(XmlQuery, DeepAndWideDocuments) {
     EXPECT_EQ(results[100000], "99999");
 }
 
+// Tags and texts of every length around the scanner's 16-byte blocks, with and without a
+// ">" in the text: the block that ends a tag also tells where the text after it ends.
+TEST(XmlQuery, EveryLengthAcrossScanBlocks) {
+    for (int nameLength = 1; nameLength <= 18; ++nameLength) {
+        for (int textLength = 0; textLength <= 34; ++textLength) {
+            for (int gtAt = -1; gtAt < textLength; gtAt += 5) {
+                const QString name(nameLength, u'n');
+                QString text(textLength, u't');
+                if (gtAt >= 0) text[gtAt] = u'>';
+                const QString kept = QString(text).remove(u'>');
+                const QString doc = "<r><" + name + ">" + text + "</" + name + ">" + text + "</r>";
+                SCOPED_TRACE(doc.toStdString());
+                EXPECT_EQ(Query(doc, "r"), "<" + name + ">" + kept + "</" + name + ">" + kept);
+                EXPECT_EQ(Query(doc, "r/" + name), kept);
+            }
+        }
+    }
+}
+
 TEST(XmlSteps, ReadTagAndAttributes) {
     using namespace L_XML;
     const struct {

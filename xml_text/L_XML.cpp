@@ -209,6 +209,38 @@ HOT_INLINE qsizetype FirstOf(const char *data, qsizetype from, qsizetype n, char
     return k;
 }
 
+// The scan of a tag: the first ">" from `from` (or n) and the first space before it, as
+// FirstOf gives them. The block that holds the ">" often holds the next "<" as well; when
+// no ">" stands between the two, `textEnd` gets that "<", so the text after the tag needs
+// no scan of its own. Otherwise it stays -1.
+HOT_INLINE qsizetype TagEnd(const char *data, qsizetype from, qsizetype n, qsizetype &space,
+                            qsizetype &textEnd) {
+    textEnd = -1;
+#ifdef GEODATEN_SSE2
+    const __m128i gts = _mm_set1_epi8('>'), spaces = _mm_set1_epi8(' '), lts = _mm_set1_epi8('<');
+    qsizetype k = from;
+    for (; k + 16 <= n; k += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + k));
+        const unsigned hit = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, gts)));
+        if (space < 0) {
+            unsigned seen = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, spaces)));
+            if (hit) seen &= (1u << std::countr_zero(hit)) - 1;
+            if (seen) space = k + std::countr_zero(seen);
+        }
+        if (!hit) continue;
+        const int at = std::countr_zero(hit);
+        const unsigned after = ~((2u << at) - 1); // the bits beyond the ">"
+        const unsigned lt = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, lts))) & after;
+        if (lt && !(hit & after & ((1u << std::countr_zero(lt)) - 1)))
+            textEnd = k + std::countr_zero(lt);
+        return k + at;
+    }
+    return FirstOf(data, k, n, '>', ' ', &space);
+#else
+    return FirstOf(data, from, n, '>', ' ', &space);
+#endif
+}
+
 HOT_INLINE qint32 Push(XmlStack &stack, std::string_view name) {
     // The storage only grows at a new greatest depth, and only by what is used.
     if (stack.top + 1 == stack.entries.size()) stack.entries.emplace_back();
@@ -241,12 +273,13 @@ HOT_INLINE qint32 Pop(XmlStack &stack, std::string_view name) {
 
 // XmlReadTag once its caller knows that bytes[i] is "<": the reader's hot path.
 HOT_INLINE std::string_view ReadTagAt(const char *data, qsizetype n, qsizetype &i,
-                                      std::string_view &attributes, bool &selfClosing) {
+                                      std::string_view &attributes, bool &selfClosing,
+                                      qsizetype &textEnd) {
     if (i + 1 < n && data[i + 1] == '/') ++i;
     // One scan finds the ">" that ends the tag and the first space in it.
     const qsizetype begin = i + 1;
     qsizetype space = -1;
-    const qsizetype k = FirstOf(data, begin, n, '>', ' ', &space);
+    const qsizetype k = TagEnd(data, begin, n, space, textEnd);
     i = k;
     std::string_view tag(data + begin, size_t(k - begin));
     if (!tag.empty() && tag.back() == '/') {
@@ -299,11 +332,11 @@ struct Pass {
         XmlStoreMatch(capture, matches, closingName, captureName, capturing);
     }
 
-    void StartTag(qsizetype &i) {
+    void StartTag(qsizetype &i, qsizetype &textEnd) {
         const qsizetype open = i;
         std::string_view attributes;
         bool selfClosing = false;
-        const std::string_view name = ReadTagAt(b.data(), n, i, attributes, selfClosing);
+        const std::string_view name = ReadTagAt(b.data(), n, i, attributes, selfClosing, textEnd);
         Push(stack, name);
         const bool plain = Plain(open + 1, i, name, selfClosing);
         if (capturing && !plain) {
@@ -334,11 +367,11 @@ struct Pass {
         if (capturing && !live) Resume(qMin(i + 1, n));
     }
 
-    void EndTag(qsizetype &i) {
+    void EndTag(qsizetype &i, qsizetype &textEnd) {
         const qsizetype open = i;
         std::string_view attributes;
         bool selfClosing = false;
-        const std::string_view name = ReadTagAt(b.data(), n, i, attributes, selfClosing);
+        const std::string_view name = ReadTagAt(b.data(), n, i, attributes, selfClosing, textEnd);
         Pop(stack, name);
         Store(open, name);
         if (!capturing) return;
@@ -351,16 +384,26 @@ struct Pass {
         Resume(qMin(i + 1, n));
     }
 
-    // A start tag, an end tag, or a run of text at i; returns the next position to look at.
+    // A start or end tag and the text after it, or a run of text, at i; returns the next
+    // position to look at.
     qsizetype TagOrText(qsizetype i) {
         if (b[i] == '<') {
             if (i == n - 1) return n; // a lone "<" at the end is text: already in a live capture
+            qsizetype textEnd;
             if (b[i + 1] == '/')
-                EndTag(i);
+                EndTag(i, textEnd);
             else
-                StartTag(i);
-            return i + 1; // i is on the ">" (never text) or at the buffer's end
+                StartTag(i, textEnd);
+            if (i >= n) return n;
+            // i is on the ">" (never text). Text without a ">" is passive: while capturing,
+            // it is already live.
+            return textEnd >= 0 ? textEnd : Text(i + 1);
         }
+        return Text(i);
+    }
+
+    // A run of text from i, up to the next "<" or the end.
+    qsizetype Text(qsizetype i) {
         if (!capturing) return FirstOf(b.data(), i, n, '<', '<', nullptr);
         qsizetype close = -1;
         const qsizetype end = FirstOf(b.data(), i, n, '<', '>', &close);
@@ -408,7 +451,8 @@ std::string_view XmlReadTag(std::string_view bytes, qsizetype &i, std::string_vi
     selfClosing = false;
     const qsizetype n = qsizetype(bytes.size());
     if (i < 0 || i >= n || bytes[size_t(i)] != '<') return {};
-    return ReadTagAt(bytes.data(), n, i, attributes, selfClosing);
+    qsizetype textEnd;
+    return ReadTagAt(bytes.data(), n, i, attributes, selfClosing, textEnd);
 }
 
 void XmlSkipTag(std::string_view bytes, qsizetype &i) {
