@@ -22,14 +22,6 @@ using namespace L_GEOGOG;
 
 namespace {
 
-const QLocale German(QLocale::German, QLocale::Germany);
-const QLocale English(QLocale::English, QLocale::UnitedStates);
-
-struct LocaleGuard {
-    explicit LocaleGuard(const QLocale &locale) { QLocale::setDefault(locale); }
-    ~LocaleGuard() { QLocale::setDefault(QLocale::c()); }
-};
-
 GeoQuery GeocodeFixture(const QString &name) {
     GeoQuery query;
     L_TEMPPA::ReadFileText(Fixture(name), query.ResponseText);

@@ -14,18 +14,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-const QLocale German(QLocale::German, QLocale::Germany);
-const QLocale English(QLocale::English, QLocale::UnitedStates);
-
-struct LocaleGuard {
-    explicit LocaleGuard(const QLocale &locale) { QLocale::setDefault(locale); }
-    ~LocaleGuard() { QLocale::setDefault(QLocale::c()); }
-};
-
-} // namespace
-
 TEST(FormatNumber, PatternsUnderBothLocales) {
     const struct {
         const char *name;

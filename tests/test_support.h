@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocale>
 #include <QString>
 #include <QThread>
 
@@ -32,6 +33,15 @@ struct ScopedEnv {
         else
             qunsetenv(name.constData());
     }
+};
+
+inline const QLocale German(QLocale::German, QLocale::Germany);
+inline const QLocale English(QLocale::English, QLocale::UnitedStates);
+
+// Makes `locale` the default while it lives.
+struct LocaleGuard {
+    explicit LocaleGuard(const QLocale &locale) { QLocale::setDefault(locale); }
+    ~LocaleGuard() { QLocale::setDefault(QLocale::c()); }
 };
 
 // The URLs that the recording browser wrote, waiting up to `ms` for `count` of them.

@@ -21,8 +21,6 @@
 
 namespace {
 
-const QLocale German(QLocale::German, QLocale::Germany);
-const QLocale English(QLocale::English, QLocale::UnitedStates);
 const QString Crlf = "\r\n";
 
 } // namespace
