@@ -332,20 +332,11 @@ struct Pass {
         XmlStoreMatch(capture, matches, closingName, captureName, capturing);
     }
 
-    // The tag at i, read up to its ">" (i moves there).
-    struct Tag {
-        qsizetype open;
-        std::string_view name, attributes;
-        bool selfClosing;
-    };
-    HOT_INLINE Tag Read(qsizetype &i, qsizetype &textEnd) const {
-        Tag tag{i, {}, {}, false};
-        tag.name = ReadTagAt(b.data(), n, i, tag.attributes, tag.selfClosing, textEnd);
-        return tag;
-    }
-
     void StartTag(qsizetype &i, qsizetype &textEnd) {
-        const auto [open, name, attributes, selfClosing] = Read(i, textEnd);
+        const qsizetype open = i;
+        std::string_view attributes;
+        bool selfClosing = false;
+        const std::string_view name = ReadTagAt(b.data(), n, i, attributes, selfClosing, textEnd);
         Push(stack, name);
         const bool plain = Plain(open + 1, i, name, selfClosing);
         if (capturing && !plain) {
@@ -377,7 +368,10 @@ struct Pass {
     }
 
     void EndTag(qsizetype &i, qsizetype &textEnd) {
-        const auto [open, name, attributes, selfClosing] = Read(i, textEnd);
+        const qsizetype open = i;
+        std::string_view attributes;
+        bool selfClosing = false;
+        const std::string_view name = ReadTagAt(b.data(), n, i, attributes, selfClosing, textEnd);
         Pop(stack, name);
         Store(open, name);
         if (!capturing) return;
