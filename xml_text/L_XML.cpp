@@ -181,8 +181,7 @@ void AppendTag(XmlText &text, std::string_view open, std::string_view name) {
 
 // The stack path equals the first `length` bytes of the target, ignoring case.
 HOT_INLINE bool PathIs(const XmlStack &stack, size_t length) {
-    const XmlOpenElement &top = stack.entries[stack.top];
-    return top.onTarget && top.pathEnd == length;
+    return stack.entries[stack.top].pathEnd == length; // never XmlOffTarget
 }
 
 // Scanning, 16 bytes at a time where the CPU allows: the hot loops of the reader.
@@ -248,26 +247,25 @@ HOT_INLINE qint32 Push(XmlStack &stack, std::string_view name) {
     // back before its bytes had left the store buffer, stalling every tag.
     const XmlOpenElement &parent = stack.entries[stack.top];
     XmlOpenElement &entry = stack.entries[++stack.top];
-    entry.name = name;
+    entry.name = name.data();
+    entry.nameLength = quint32(name.size());
     quint32 pathEnd = parent.pathEnd;
-    bool onTarget = parent.onTarget;
-    if (!name.empty() && onTarget) { // off the target, the length no longer matters
+    if (!name.empty() && pathEnd != XmlOffTarget) { // off the target stays off it
         const size_t separator = pathEnd > 0 ? 1 : 0;
         const size_t length = pathEnd + separator + name.size();
         const std::string_view target = stack.target;
         const size_t at = pathEnd + separator;
-        onTarget = length <= target.size() && (!separator || target[pathEnd] == '/');
-        pathEnd = quint32(qMin(length, target.size() + 1)); // beyond the target: off it
+        bool onTarget = length <= target.size() && (!separator || target[pathEnd] == '/');
         for (size_t k = 0; onTarget && k < name.size(); ++k)
             onTarget = Up(name[k]) == static_cast<unsigned char>(target[at + k]);
+        pathEnd = onTarget ? quint32(length) : XmlOffTarget;
     }
     entry.pathEnd = pathEnd;
-    entry.onTarget = onTarget;
     return qint32(stack.top);
 }
 
 HOT_INLINE qint32 Pop(XmlStack &stack, std::string_view name) {
-    if (stack.top > 0 && EqualsIgnoringCase(stack.entries[stack.top].name, name)) --stack.top;
+    if (stack.top > 0 && EqualsIgnoringCase(stack.entries[stack.top].Name(), name)) --stack.top;
     return qint32(stack.top);
 }
 
@@ -483,8 +481,8 @@ qint32 XmlPopName(XmlStack &stack, std::string_view name) {
 QString XmlStackPath(const XmlStack &stack) {
     QStringList names;
     for (size_t k = 0; k <= stack.top; ++k)
-        names.append(QString::fromLatin1(stack.entries[k].name.data(),
-                                         qsizetype(stack.entries[k].name.size())));
+        names.append(
+            QString::fromLatin1(stack.entries[k].name, qsizetype(stack.entries[k].nameLength)));
     return L_SPLITL::JoinList(names, QStringLiteral("/"), false, true);
 }
 

@@ -27,10 +27,16 @@ qint32 XmlQuery(const QString &document, const QString &path, QStringList &resul
 // stack path itself each entry keeps its length and whether it is still a prefix of
 // `target` (the upper-cased query path, ignoring case): the paths the reader compares with
 // are all prefixes of the query path, so a tag costs nothing per level of depth.
+// Sixteen bytes an entry: a document nested a million deep keeps a million of them.
+constexpr quint32 XmlOffTarget = ~quint32(0);
 struct XmlOpenElement {
-    std::string_view name;
-    quint32 pathEnd = 0;  // length of the stack path up to here; kept while onTarget only
-    bool onTarget = true; // the stack path up to here equals target's first pathEnd bytes
+    const char *name = nullptr; // the name's bytes in the document
+    quint32 nameLength = 0;     // a name is shorter than 4 GiB, as is any real document
+    // The stack path up to here equals target's first pathEnd bytes; XmlOffTarget once the
+    // path is no prefix of target.
+    quint32 pathEnd = 0;
+    std::string_view Name() const { return {name, nameLength}; }
+    bool OnTarget() const { return pathEnd != XmlOffTarget; }
 };
 struct XmlStack {
     std::vector<XmlOpenElement> entries = std::vector<XmlOpenElement>(64); // storage
