@@ -186,12 +186,16 @@ HOT_INLINE bool PathIs(const XmlStack &stack, size_t length) {
 
 // Scanning, 16 bytes at a time where the CPU allows: the hot loops of the reader.
 // FirstOf returns the first position from `from` that holds `stop`, or n; `also`, when
-// given, gets the first position before it that holds `other` (or stays -1).
+// given, gets the first position before it that holds `other` (or stays -1). `nextAt`, when
+// given, gets the first `next` after the stop if the stop's block shows it with no other
+// stop in between, else -1: a tag's scan tells where the text after it ends.
 HOT_INLINE qsizetype FirstOf(const char *data, qsizetype from, qsizetype n, char stop, char other,
-                             qsizetype *also) {
+                             qsizetype *also, char next = 0, qsizetype *nextAt = nullptr) {
     qsizetype k = from;
+    if (nextAt) *nextAt = -1;
 #ifdef GEODATEN_SSE2
-    const __m128i stops = _mm_set1_epi8(stop), others = _mm_set1_epi8(other);
+    const __m128i stops = _mm_set1_epi8(stop), others = _mm_set1_epi8(other),
+                  nexts = _mm_set1_epi8(next);
     for (; k + 16 <= n; k += 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + k));
         const unsigned hit = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, stops)));
@@ -200,44 +204,20 @@ HOT_INLINE qsizetype FirstOf(const char *data, qsizetype from, qsizetype n, char
             if (hit) seen &= (1u << std::countr_zero(hit)) - 1;
             if (seen) *also = k + std::countr_zero(seen);
         }
-        if (hit) return k + std::countr_zero(hit);
+        if (!hit) continue;
+        const int at = std::countr_zero(hit);
+        if (nextAt) {
+            const unsigned after = ~((2u << at) - 1); // the bits beyond the stop
+            const unsigned seen = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, nexts))) & after;
+            if (seen && !(hit & after & ((1u << std::countr_zero(seen)) - 1)))
+                *nextAt = k + std::countr_zero(seen);
+        }
+        return k + at;
     }
 #endif
     for (; k < n && data[k] != stop; ++k)
         if (also && *also < 0 && data[k] == other) *also = k;
     return k;
-}
-
-// The scan of a tag: the first ">" from `from` (or n) and the first space before it, as
-// FirstOf gives them. The block that holds the ">" often holds the next "<" as well; when
-// no ">" stands between the two, `textEnd` gets that "<", so the text after the tag needs
-// no scan of its own. Otherwise it stays -1.
-HOT_INLINE qsizetype TagEnd(const char *data, qsizetype from, qsizetype n, qsizetype &space,
-                            qsizetype &textEnd) {
-    textEnd = -1;
-#ifdef GEODATEN_SSE2
-    const __m128i gts = _mm_set1_epi8('>'), spaces = _mm_set1_epi8(' '), lts = _mm_set1_epi8('<');
-    qsizetype k = from;
-    for (; k + 16 <= n; k += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + k));
-        const unsigned hit = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, gts)));
-        if (space < 0) {
-            unsigned seen = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, spaces)));
-            if (hit) seen &= (1u << std::countr_zero(hit)) - 1;
-            if (seen) space = k + std::countr_zero(seen);
-        }
-        if (!hit) continue;
-        const int at = std::countr_zero(hit);
-        const unsigned after = ~((2u << at) - 1); // the bits beyond the ">"
-        const unsigned lt = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, lts))) & after;
-        if (lt && !(hit & after & ((1u << std::countr_zero(lt)) - 1)))
-            textEnd = k + std::countr_zero(lt);
-        return k + at;
-    }
-    return FirstOf(data, k, n, '>', ' ', &space);
-#else
-    return FirstOf(data, from, n, '>', ' ', &space);
-#endif
 }
 
 HOT_INLINE qint32 Push(XmlStack &stack, std::string_view name) {
@@ -277,7 +257,7 @@ HOT_INLINE std::string_view ReadTagAt(const char *data, qsizetype n, qsizetype &
     // One scan finds the ">" that ends the tag and the first space in it.
     const qsizetype begin = i + 1;
     qsizetype space = -1;
-    const qsizetype k = TagEnd(data, begin, n, space, textEnd);
+    const qsizetype k = FirstOf(data, begin, n, '>', ' ', &space, '<', &textEnd);
     i = k;
     std::string_view tag(data + begin, size_t(k - begin));
     if (!tag.empty() && tag.back() == '/') {
