@@ -81,7 +81,6 @@ private Q_SLOTS:
         QCOMPARE(window->windowTitle(), "GEO Daten zur Adresse  mit Google ermitteln");
         QCOMPARE(window->size(), QSize(692, 430));
         QVERIFY(!window->windowIcon().isNull());
-        QCOMPARE(window->windowIcon().availableSizes().size(), 10);
         QCOMPARE(Find<QLineEdit>("txtAdr")->text(), "9220 Velden AT");
         QCOMPARE(Find<QLineEdit>("txtAdr1")->text(), "9220 Velden AT");
         QCOMPARE(Find<QLineEdit>("txtAdr2")->text(), "9500 Villach AT");

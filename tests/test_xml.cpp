@@ -225,24 +225,11 @@ TEST(XmlSteps, StackAndCData) {
     EXPECT_EQ(XmlPushName(stack, ""), 2);
     EXPECT_EQ(XmlPushName(stack, "B"), 3);
     EXPECT_EQ(XmlStackPath(stack), "a/B") << "empty names are skipped";
-    stack.target = "A/B/C";
-    EXPECT_FALSE(stack.entries[stack.top].OnTarget()) << "pushed before a target was set";
     EXPECT_EQ(XmlPopName(stack, "x"), 3) << "a mismatched end tag leaves the stack";
     EXPECT_EQ(XmlPopName(stack, "b"), 2);
     EXPECT_EQ(XmlPopName(stack, ""), 1);
     EXPECT_EQ(XmlPopName(stack, "A"), 0);
     EXPECT_EQ(XmlPopName(stack, ""), 0) << "entry 0 is never removed";
-    for (const char *name : {"a", "", "B"}) XmlPushName(stack, name);
-    EXPECT_TRUE(stack.entries[stack.top].OnTarget()) << "A/B is a prefix of A/B/C";
-    EXPECT_EQ(stack.entries[stack.top].pathEnd, 3u);
-    XmlPushName(stack, "c");
-    EXPECT_TRUE(stack.entries[stack.top].OnTarget());
-    XmlPushName(stack, "d");
-    EXPECT_FALSE(stack.entries[stack.top].OnTarget()) << "longer than the target";
-    XmlPopName(stack, "d");
-    XmlPopName(stack, "c");
-    XmlPushName(stack, "x");
-    EXPECT_FALSE(stack.entries[stack.top].OnTarget());
 
     qsizetype i = 1;
     EXPECT_EQ(XmlReadCData("x<![CDATA[a]]b]]>y", i), "<![CDATA[a]]b]]>");

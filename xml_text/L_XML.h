@@ -36,7 +36,6 @@ struct XmlOpenElement {
     // path is no prefix of target.
     quint32 pathEnd = 0;
     std::string_view Name() const { return {name, nameLength}; }
-    bool OnTarget() const { return pathEnd != XmlOffTarget; }
 };
 struct XmlStack {
     std::vector<XmlOpenElement> entries = std::vector<XmlOpenElement>(64); // storage
