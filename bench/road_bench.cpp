@@ -28,19 +28,19 @@ int main(int argc, char **argv) {
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) return 1;
     auto *box = window.findChild<QLineEdit *>("txtAdr");
-    std::printf("| answer | key press to rows shown, ms | download alone, ms | without the network, ms |\n"
-                "|---|---|---|---|\n");
+    std::printf(
+        "| answer | key press to rows shown, ms | download alone, ms | without the network, ms |\n"
+        "|---|---|---|---|\n");
     for (const char *address : {"9220 Velden AT", "hits200"}) {
         box->setText(address);
         const QString url = L_GEOGOG::GeocodeRequestUrl(address);
         const QString file = temp.path() + "/bench.tmp";
-        const std::vector<double> best = Alternate(
-            {[&] {
-                 QTest::keyClick(box, Qt::Key_Return);
-                 window.repaint();
-             },
-             [&] { L_INET::DownloadToFile(url, file); }},
-            21);
+        const std::vector<double> best = Alternate({[&] {
+                                                        QTest::keyClick(box, Qt::Key_Return);
+                                                        window.repaint();
+                                                    },
+                                                    [&] { L_INET::DownloadToFile(url, file); }},
+                                                   21);
         std::printf("| %s | %.2f | %.2f | %.2f |\n",
                     address[0] == 'h' ? "200 hits" : "3 hits (9220 Velden AT)", best[0] * 1e3,
                     best[1] * 1e3, (best[0] - best[1]) * 1e3);
