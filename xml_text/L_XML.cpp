@@ -1,4 +1,4 @@
-#include "xml_text/L_XML.h"
+#include "xml_text/L_XML_p.h"
 
 #include "geo_files/L_PFADE.h"
 #include "xml_text/L_SPLITL.h"
@@ -7,18 +7,18 @@
 #include <bit>
 #include <cstring>
 
-// The hot steps are inlined into the pass; the compilers need to be told.
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define GEODATEN_SSE2 1
+#endif
+
+// The steps of the pass are inlined into it; the compilers need to be told.
 #if defined(__GNUC__)
 #define HOT_INLINE [[gnu::always_inline]] inline
 #elif defined(_MSC_VER)
 #define HOT_INLINE __forceinline
 #else
 #define HOT_INLINE inline
-#endif
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define GEODATEN_SSE2 1
 #endif
 
 namespace L_XML {
@@ -40,11 +40,11 @@ inline unsigned char Up(char c) {
     return Upper[static_cast<unsigned char>(c)];
 }
 
-// Equal bytes, compared a word at a time: names are short and mostly equal, and a
-// byte loop pays a branch per byte.
+// Equal bytes, a word at a time: names are short and mostly equal, and a byte loop pays a
+// branch per byte.
 HOT_INLINE bool SameBytes(const char *a, const char *b, size_t n) {
+    quint64 x = 0, y = 0;
     if (n >= 8) {
-        quint64 x, y;
         for (size_t k = 0; k + 8 <= n; k += 8) {
             std::memcpy(&x, a + k, 8);
             std::memcpy(&y, b + k, 8);
@@ -54,13 +54,13 @@ HOT_INLINE bool SameBytes(const char *a, const char *b, size_t n) {
         std::memcpy(&y, b + n - 8, 8);
         return x == y;
     }
-    if (n >= 4) {
-        quint32 x, y, u, v;
-        std::memcpy(&x, a, 4);
-        std::memcpy(&y, b, 4);
-        std::memcpy(&u, a + n - 4, 4);
-        std::memcpy(&v, b + n - 4, 4);
-        return x == y && u == v;
+    if (n >= 4) { // two half words, overlapping
+        quint32 u = 0, v = 0, s = 0, t = 0;
+        std::memcpy(&u, a, 4);
+        std::memcpy(&v, b, 4);
+        std::memcpy(&s, a + n - 4, 4);
+        std::memcpy(&t, b + n - 4, 4);
+        return u == v && s == t;
     }
     for (size_t k = 0; k < n; ++k)
         if (a[k] != b[k]) return false;
@@ -75,23 +75,15 @@ HOT_INLINE bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// `upperNeedle` is already upper case. The needle is a name from the query path, so this
-// costs the attribute text's length times a short constant.
-bool ContainsIgnoringCase(std::string_view haystack, std::string_view upperNeedle) {
-    if (upperNeedle.size() > haystack.size()) return false;
-    const size_t last = haystack.size() - upperNeedle.size();
-    for (size_t start = 0; start <= last; ++start) {
+// True when the attributes hold `upperName` followed by "=", ignoring case. The name is one
+// from the query path, so this costs the attribute text's length times a short constant.
+bool HasNameEquals(std::string_view attributes, std::string_view upperName) {
+    for (size_t at = 0; at + upperName.size() < attributes.size(); ++at) {
         size_t k = 0;
-        while (k < upperNeedle.size() && Up(haystack[start + k]) == Up(upperNeedle[k])) ++k;
-        if (k == upperNeedle.size()) return true;
+        while (k < upperName.size() && Up(attributes[at + k]) == Up(upperName[k])) ++k;
+        if (k == upperName.size() && attributes[at + k] == '=') return true;
     }
     return false;
-}
-
-std::string UpperBytes(const QString &text) {
-    std::string bytes = text.toLatin1().toStdString();
-    for (char &c : bytes) c = static_cast<char>(Up(c));
-    return bytes;
 }
 
 std::string_view TrimSpaces(std::string_view text) {
@@ -100,24 +92,59 @@ std::string_view TrimSpaces(std::string_view text) {
     return text;
 }
 
-// The query path taken apart once per query.
+// Which of the 16 bytes at p hold one of `Stops`: bit k for byte p + k. The reader's only
+// SIMD: the runs between tags are short, and one block usually holds a whole tag and the
+// text after it.
+template <char... Stops> HOT_INLINE unsigned Bits16(const char *p) {
+#ifdef GEODATEN_SSE2
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    return unsigned(_mm_movemask_epi8((... | _mm_cmpeq_epi8(block, _mm_set1_epi8(Stops)))));
+#else
+    unsigned bits = 0;
+    for (unsigned k = 0; k < 16; ++k)
+        if (((p[k] == Stops) || ...)) bits |= 1u << k;
+    return bits;
+#endif
+}
+
+// The first position in [from, n) that holds one of `Stops`, or n.
+template <char... Stops> HOT_INLINE qsizetype Find(const char *data, qsizetype from, qsizetype n) {
+    for (; from + 16 <= n; from += 16)
+        if (const unsigned bits = Bits16<Stops...>(data + from))
+            return from + std::countr_zero(bits);
+    while (from < n && ((data[from] != Stops) && ...)) ++from;
+    return from;
+}
+
+// The query path taken apart once per query: the parent path and the last name are a
+// prefix and a suffix of the full path.
 struct QueryPath {
-    std::string full;      // upper case
-    size_t parentLength;   // the parent path is a prefix of the full path: its length tells it
-    std::string last;      // as written
-    std::string lastEqual; // upper case last name followed by "="
+    std::string full;    // upper case
+    size_t parentLength; // the parent path: the path before the last separator, less one
+                         // trailing separator; the whole path when it has none
+    size_t lastAt;       // the last name: what follows the last separator, or the whole path
+    std::string_view Last() const { return std::string_view(full).substr(lastAt); }
 };
 
-QueryPath MakeQueryPath(const QString &path) {
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+// False when the path has a character outside Latin-1, which no byte of a document matches.
+bool MakeQueryPath(const QString &path, QueryPath &q) {
     using L_PFADE::StripTrailingSeparator;
     const QString full = L_PFADE::TrimSpaces(StripTrailingSeparator(L_PFADE::TrimSpaces(path)));
-    const QString last = L_PFADE::PathLastPart(full, false);
-    QueryPath q;
-    q.full = UpperBytes(full);
-    q.parentLength = size_t(StripTrailingSeparator(L_PFADE::PathParent(full)).toLatin1().size());
-    q.last = last.toLatin1().toStdString();
-    q.lastEqual = UpperBytes(last) + "=";
-    return q;
+    q.full.resize(size_t(full.size()));
+    for (qsizetype k = 0; k < full.size(); ++k) {
+        if (full[k].unicode() > 0xFF) return false;
+        q.full[size_t(k)] = char(Upper[full[k].unicode()]);
+    }
+    size_t cut = q.full.size();
+    while (cut > 0 && !IsSeparator(q.full[cut - 1])) --cut;
+    q.lastAt = cut;
+    q.parentLength = cut == 0 ? q.full.size() : cut - 1;
+    if (q.parentLength > 1 && IsSeparator(q.full[q.parentLength - 1])) --q.parentLength;
+    return true;
 }
 
 // Calls pair(key, value) for every key="value" pair of an attribute text: the text split
@@ -138,109 +165,75 @@ template <typename Pair> void ForEachAttribute(std::string_view attributes, Pair
     }
 }
 
-// --- The capture text: verbatim spans of the input, copied lazily. ---
-
-inline void Flush(XmlText &text) {
-    if (text.spanLength) text.bytes.append(text.span, text.spanLength);
-    text.spanLength = 0;
+// How much of `target` the path of the parent (matching its first parentEnd bytes) and
+// then `name` matches, or OffTarget.
+HOT_INLINE quint32 PathEndAfter(std::string_view target, quint32 parentEnd, std::string_view name) {
+    if (parentEnd == XmlOpenElement::OffTarget) return parentEnd; // off the target stays off
+    const size_t at = parentEnd == 0 ? 0 : parentEnd + 1;
+    if (at + name.size() > target.size() || (parentEnd > 0 && target[parentEnd] != '/'))
+        return XmlOpenElement::OffTarget;
+    for (size_t k = 0; k < name.size(); ++k)
+        if (Up(name[k]) != static_cast<unsigned char>(target[at + k]))
+            return XmlOpenElement::OffTarget;
+    return quint32(at + name.size());
 }
 
-HOT_INLINE void AppendVerbatim(XmlText &text, const char *from, size_t length) {
-    if (!length) return;
-    if (text.spanLength && text.span + text.spanLength == from) {
-        text.spanLength += length;
-    } else {
-        Flush(text);
-        text.span = from;
-        text.spanLength = length;
+// The rule for a tag's text: a trailing "/" makes the tag self-closing and goes with the
+// spaces around it; the name ends at the first space, the attributes follow it.
+void SplitTagText(std::string_view text, XmlTag &tag) {
+    if (!text.empty() && text.back() == '/') {
+        tag.selfClosing = true;
+        text = TrimSpaces(text.substr(0, text.size() - 1));
     }
-    ++text.version;
+    const size_t space = text.find(' ');
+    tag.name = TrimSpaces(text.substr(0, space));
+    if (space != std::string_view::npos) tag.attributes = TrimSpaces(text.substr(space + 1));
 }
 
-void Assign(XmlText &text, std::string_view bytes) {
-    text.spanLength = 0;
-    text.bytes.assign(bytes);
-    ++text.version;
-}
-
-bool IsEmpty(const XmlText &text) {
-    return text.bytes.empty() && !text.spanLength;
-}
-
-std::string_view View(XmlText &text) {
-    if (text.bytes.empty()) return std::string_view(text.span, text.spanLength);
-    Flush(text);
-    return text.bytes;
-}
-
-void AppendTag(XmlText &text, std::string_view open, std::string_view name) {
-    Flush(text);
-    text.bytes.append(open).append(name).append(1, '>');
-    ++text.version;
-}
-
-// The stack path equals the first `length` bytes of the target, ignoring case.
-HOT_INLINE bool PathIs(const XmlStack &stack, size_t length) {
-    return stack.entries[stack.top].pathEnd == length; // never XmlOffTarget
-}
-
-// Scanning, 16 bytes at a time where the CPU allows: the hot loops of the reader.
-// FirstOf returns the first position from `from` that holds `stop`, or n; `also`, when
-// given, gets the first position before it that holds `other` (or stays -1). `nextAt`, when
-// given, gets the first `next` after the stop if the stop's block shows it with no other
-// stop in between, else -1: a tag's scan tells where the text after it ends.
-HOT_INLINE qsizetype FirstOf(const char *data, qsizetype from, qsizetype n, char stop, char other,
-                             qsizetype *also, char next = 0, qsizetype *nextAt = nullptr) {
-    qsizetype k = from;
-    if (nextAt) *nextAt = -1;
-#ifdef GEODATEN_SSE2
-    const __m128i stops = _mm_set1_epi8(stop), others = _mm_set1_epi8(other),
-                  nexts = _mm_set1_epi8(next);
-    for (; k + 16 <= n; k += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + k));
-        const unsigned hit = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, stops)));
-        if (also && *also < 0) {
-            unsigned seen = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, others)));
-            if (hit) seen &= (1u << std::countr_zero(hit)) - 1;
-            if (seen) *also = k + std::countr_zero(seen);
-        }
-        if (!hit) continue;
-        const int at = std::countr_zero(hit);
-        if (nextAt) {
-            const unsigned after = ~((2u << at) - 1); // the bits beyond the stop
-            const unsigned seen = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, nexts))) & after;
-            if (seen && !(hit & after & ((1u << std::countr_zero(seen)) - 1)))
-                *nextAt = k + std::countr_zero(seen);
-        }
-        return k + at;
+// A tag whose text is its name, perhaps with a "/" (most tags), read a block at a time from
+// the byte after its "<" (the name begins there or, in an end tag, one byte later: the scan
+// need not wait for that byte). The block that holds its ">" often shows the "<" that ends
+// the text after it too. False, with nothing read, when a space comes first or the bytes
+// left are fewer than a block.
+HOT_INLINE bool ReadPlainTag(const char *data, qsizetype i, qsizetype begin, qsizetype n,
+                             XmlTag &tag) {
+    for (qsizetype at = i + 1; at + 16 <= n; at += 16) {
+        const unsigned gts = Bits16<'>'>(data + at);
+        const unsigned gt = gts & -gts;                      // the first ">", as a bit
+        if (Bits16<' '>(data + at) & (gt - 1)) return false; // a space before it, or no ">"
+        if (!gt) continue;
+        tag.end = at + std::countr_zero(gt);
+        tag.selfClosing = tag.end > begin && data[tag.end - 1] == '/';
+        tag.name = std::string_view(data + begin, size_t(tag.end - begin - tag.selfClosing));
+        const unsigned after = ~((gt << 1) - 1); // the bytes after the ">"
+        const unsigned lts = Bits16<'<'>(data + at) & after, lt = lts & -lts;
+        if (lt && !(gts & after & (lt - 1))) tag.textEnd = at + std::countr_zero(lt);
+        return true;
     }
-#endif
-    for (; k < n && data[k] != stop; ++k)
-        if (also && *also < 0 && data[k] == other) *also = k;
-    return k;
+    return false;
 }
 
+// The tag at the "<" at i (i + 1 < n): the pass's XmlReadTag.
+HOT_INLINE XmlTag ReadTagAt(std::string_view bytes, qsizetype i) {
+    XmlTag tag;
+    const qsizetype n = qsizetype(bytes.size());
+    const qsizetype begin = bytes[size_t(i + 1)] == '/' ? i + 2 : i + 1;
+    if (ReadPlainTag(bytes.data(), i, begin, n, tag)) [[likely]]
+        return tag;
+    tag.end = Find<'>'>(bytes.data(), begin, n);
+    SplitTagText(bytes.substr(size_t(begin), size_t(tag.end - begin)), tag);
+    return tag;
+}
+
+// XmlPushName and XmlPopName, inlined into the pass.
 HOT_INLINE qint32 Push(XmlStack &stack, std::string_view name) {
     // The storage only grows at a new greatest depth, and only by what is used.
     if (stack.top + 1 == stack.entries.size()) stack.entries.emplace_back();
-    // The fields are written in place: a record built aside and copied in would be read
-    // back before its bytes had left the store buffer, stalling every tag.
-    const XmlOpenElement &parent = stack.entries[stack.top];
+    const quint32 parentEnd = stack.entries[stack.top].pathEnd;
     XmlOpenElement &entry = stack.entries[++stack.top];
     entry.name = name.data();
     entry.nameLength = quint32(name.size());
-    quint32 pathEnd = parent.pathEnd;
-    if (!name.empty() && pathEnd != XmlOffTarget) { // off the target stays off it
-        const size_t separator = pathEnd > 0 ? 1 : 0;
-        const size_t length = pathEnd + separator + name.size();
-        const std::string_view target = stack.target;
-        const size_t at = pathEnd + separator;
-        bool onTarget = length <= target.size() && (!separator || target[pathEnd] == '/');
-        for (size_t k = 0; onTarget && k < name.size(); ++k)
-            onTarget = Up(name[k]) == static_cast<unsigned char>(target[at + k]);
-        pathEnd = onTarget ? quint32(length) : XmlOffTarget;
-    }
-    entry.pathEnd = pathEnd;
+    entry.pathEnd = name.empty() ? parentEnd : PathEndAfter(stack.target, parentEnd, name);
     return qint32(stack.top);
 }
 
@@ -249,205 +242,184 @@ HOT_INLINE qint32 Pop(XmlStack &stack, std::string_view name) {
     return qint32(stack.top);
 }
 
-// XmlReadTag once its caller knows that bytes[i] is "<": the reader's hot path.
-HOT_INLINE std::string_view ReadTagAt(const char *data, qsizetype n, qsizetype &i,
-                                      std::string_view &attributes, bool &selfClosing,
-                                      qsizetype &textEnd) {
-    if (i + 1 < n && data[i + 1] == '/') ++i;
-    // One scan finds the ">" that ends the tag and the first space in it.
-    const qsizetype begin = i + 1;
-    qsizetype space = -1;
-    const qsizetype k = FirstOf(data, begin, n, '>', ' ', &space, '<', &textEnd);
-    i = k;
-    std::string_view tag(data + begin, size_t(k - begin));
-    if (!tag.empty() && tag.back() == '/') {
-        selfClosing = true;
-        tag = TrimSpaces(tag.substr(0, tag.size() - 1));
-        const size_t first = tag.find(' ');
-        space =
-            first == std::string_view::npos ? -1 : qsizetype(tag.data() - data) + qsizetype(first);
-    }
-    if (space < 0) return tag;
-    const size_t cut = size_t(space - (tag.data() - data));
-    attributes = TrimSpaces(tag.substr(cut + 1));
-    return tag.substr(0, cut); // holds no space: nothing to trim
+HOT_INLINE void StoreMatch(XmlCapture &capture, QStringList &results,
+                           std::string_view closingName) {
+    if (!EqualsIgnoringCase(closingName, capture.name) || !capture.Store(results)) return;
+    capture.name = {};
+    capture.active = false;
 }
 
-// One query: the state of the pass and the handling of what stands at a position.
-// While capturing, the input from `live` on is part of the capture text as it stands; it
-// is cut off into the capture only where the output departs from the input (a tag
-// rewritten, a ">" dropped, a processing instruction skipped) or a match is stored.
+// One query: the state of the pass and one function for each of its steps a-e.
 struct Pass {
-    std::string_view b;
+    std::string_view b; // the document's bytes
     qsizetype n;
-    QueryPath q;
+    const QueryPath &path;
     XmlStack stack;
-    XmlMatches matches;
-    XmlText capture;
-    std::string captureName;
-    bool capturing = false;
-    const char *live = nullptr;
+    XmlCapture capture;
+    QStringList results{QString()};
+    std::string rewritten; // scratch for the bytes of a rewritten tag
 
-    void Cut(qsizetype at) {
-        if (!live) return;
-        AppendVerbatim(capture, live, size_t(b.data() + at - live));
-        live = nullptr;
-    }
-    void Resume(qsizetype at) {
-        if (capturing) live = b.data() + at;
+    Pass(std::string_view bytes, const QueryPath &query)
+        : b(bytes), n(qsizetype(bytes.size())), path(query) {
+        stack.target = path.full;
     }
 
-    // A tag rewritten as "<name>" or "</name>" equals its input bytes when its text is
-    // exactly the name and its ">" was found.
-    bool Plain(qsizetype from, qsizetype gt, std::string_view name, bool selfClosing) const {
-        return gt < n && !selfClosing && name.data() == b.data() + from &&
-               qsizetype(name.size()) == gt - from;
-    }
-
-    void Store(qsizetype at, std::string_view closingName) {
-        if (!EqualsIgnoringCase(closingName, captureName)) return; // nothing would change
-        Cut(at);
-        XmlStoreMatch(capture, matches, closingName, captureName, capturing);
-    }
-
-    void StartTag(qsizetype &i, qsizetype &textEnd) {
-        const qsizetype open = i;
-        std::string_view attributes;
-        bool selfClosing = false;
-        const std::string_view name = ReadTagAt(b.data(), n, i, attributes, selfClosing, textEnd);
-        Push(stack, name);
-        const bool plain = Plain(open + 1, i, name, selfClosing);
-        if (capturing && !plain) {
-            Cut(open);
-            AppendTag(capture, "<", name);
-        }
-        if (!capturing && PathIs(stack, q.full.size())) {
-            captureName.assign(name);
-            Assign(capture, {});
-            capturing = true;
-        }
-        if (!attributes.empty() && capturing) {
-            Flush(capture); // a tag with attributes is never plain: nothing is live here
-            XmlAttrsToElements(attributes, capture.bytes);
-            ++capture.version;
-        }
-        if (!capturing && PathIs(stack, q.parentLength) &&
-            ContainsIgnoringCase(attributes, q.lastEqual)) {
-            Assign(capture, XmlAttrValue(q.last, attributes));
-            std::string nameCopy = q.last;
-            XmlStoreMatch(capture, matches, q.last, nameCopy, capturing);
-        }
-        if (selfClosing) {
-            Pop(stack, name);
-            Store(i, name);
-            if (capturing) AppendTag(capture, "</", name);
-        }
-        if (capturing && !live) Resume(qMin(i + 1, n));
-    }
-
-    void EndTag(qsizetype &i, qsizetype &textEnd) {
-        const qsizetype open = i;
-        std::string_view attributes;
-        bool selfClosing = false;
-        const std::string_view name = ReadTagAt(b.data(), n, i, attributes, selfClosing, textEnd);
-        Pop(stack, name);
-        Store(open, name);
-        if (!capturing) return;
-        if (Plain(open + 2, i, name, selfClosing)) {
-            if (!live) Resume(open);
-            return;
-        }
-        Cut(open);
-        AppendTag(capture, "</", name);
-        Resume(qMin(i + 1, n));
-    }
-
-    // A start or end tag and the text after it, or a run of text, at i; returns the next
-    // position to look at.
-    qsizetype TagOrText(qsizetype i) {
-        if (b[i] == '<') {
-            if (i == n - 1) return n; // a lone "<" at the end is text: already in a live capture
-            qsizetype textEnd;
-            if (b[i + 1] == '/')
-                EndTag(i, textEnd);
-            else
-                StartTag(i, textEnd);
-            if (i >= n) return n;
-            // i is on the ">" (never text). Text without a ">" is passive: while capturing,
-            // it is already live.
-            return textEnd >= 0 ? textEnd : Text(i + 1);
-        }
-        return Text(i);
-    }
-
-    // A run of text from i, up to the next "<" or the end.
-    qsizetype Text(qsizetype i) {
-        if (!capturing) return FirstOf(b.data(), i, n, '<', '<', nullptr);
-        qsizetype close = -1;
-        const qsizetype end = FirstOf(b.data(), i, n, '<', '>', &close);
-        while (close >= 0) { // every ">" in text is dropped
-            Cut(close);
-            Resume(close + 1);
-            const qsizetype next = FirstOf(b.data(), close + 1, end, '>', '>', nullptr);
-            close = next < end ? next : -1;
-        }
-        return end;
+    // A "<" at i, and `next` after it.
+    bool Opens(qsizetype i, char next) const {
+        return i + 1 < n && b[size_t(i)] == '<' && b[size_t(i + 1)] == next;
     }
 
     void Run() {
-        stack.target = q.full;
-        qsizetype i = 0;
-        while (i < n) {
-            const bool open = b[i] == '<';
-            if (open && i < n - 1 && b[i + 1] == '?') {
-                Cut(i);
-                XmlSkipTag(b, i);
-                Resume(qMin(i + 1, n));
-                ++i;
-                continue;
+        for (qsizetype i = 0; i < n;) {
+            if (Opens(i, '?')) i = XmlSkipTag(b, i); // a: on its ">"
+            if (Opens(i, '!') && i + 2 < n && b[size_t(i + 2)] == '[') i = CData(i); // b
+            XmlTag tag; // of step c or d: its scan may have seen where the text after it ends
+            if (i + 1 < n && b[size_t(i)] == '<') { // c, or d for "</": each ends on its ">"
+                tag = b[size_t(i + 1)] == '/' ? EndTag(i) : StartTag(i);
+                i = tag.end;
             }
-            if (open && i < n - 2 && b[i + 1] == '!' && b[i + 2] == '[') {
-                const std::string_view section =
-                    XmlReadCData(b, i); // kept whether capturing or not
-                if (!live) AppendVerbatim(capture, section.data(), section.size());
-                if (i >= n) break;
-            }
-            i = TagOrText(i);
+            i = Text(i, tag.textEnd); // e, and the text after it up to the next "<"
         }
+    }
+
+    // b: the section joins the capture text, whether capturing or not.
+    qsizetype CData(qsizetype i) {
+        const std::string_view section = XmlReadCData(b, i);
+        capture.Verbatim(section.data(), section.size());
+        return i + qsizetype(section.size());
+    }
+
+    // c: a start tag, or a self-closing one; the pass goes on at its ">".
+    HOT_INLINE XmlTag StartTag(qsizetype i) {
+        const XmlTag tag = ReadTagAt(b, i);
+        Push(stack, tag.name); // c2
+        if (capture.active)
+            CopyTag(i, "<", tag); // c3
+        else if (stack.PathIs(path.full.size()))
+            capture.Start(tag.name);                                                 // c4
+        if (capture.active && !tag.attributes.empty()) AttributesAsElements(tag);    // c5
+        if (!capture.active && stack.PathIs(path.parentLength)) AttributeRoute(tag); // c6
+        if (tag.selfClosing) {                                                       // c7
+            Pop(stack, tag.name);
+            StoreMatch(capture, results, tag.name);
+            if (capture.active) Rewrite("</", tag.name);
+        }
+        return tag;
+    }
+
+    // d: an end tag; the pass goes on at its ">".
+    HOT_INLINE XmlTag EndTag(qsizetype i) {
+        const XmlTag tag = ReadTagAt(b, i);
+        Pop(stack, tag.name);
+        StoreMatch(capture, results, tag.name);
+        if (capture.active) CopyTag(i, "</", tag);
+        return tag;
+    }
+
+    // e: byte i is text, whatever it is (a "<" here is the last byte); so is the run after
+    // it up to the next "<". While capturing it joins the capture, less every ">".
+    // `knownEnd`, when above i, is that next "<", with no ">" before it.
+    HOT_INLINE qsizetype Text(qsizetype i, qsizetype knownEnd) {
+        if (i >= n) return n;
+        if (knownEnd > i) [[likely]] {
+            Q_ASSERT(b[size_t(i)] == '>' && knownEnd < n && b[size_t(knownEnd)] == '<');
+            if (capture.active) capture.Verbatim(b.data() + i + 1, size_t(knownEnd - i - 1));
+            return knownEnd;
+        }
+        if (!capture.active) return Find<'<'>(b.data(), i + 1, n);
+        qsizetype from = b[size_t(i)] == '>' ? i + 1 : i; // every ">" in text is dropped
+        for (qsizetype stop = Find<'<', '>'>(b.data(), i + 1, n);;
+             stop = Find<'<', '>'>(b.data(), from, n)) {
+            capture.Verbatim(b.data() + from, size_t(stop - from));
+            if (stop == n || b[size_t(stop)] == '<') return stop;
+            from = stop + 1;
+        }
+    }
+
+    // The tag at i written as open + name + ">": its own bytes when they read so already.
+    HOT_INLINE void CopyTag(qsizetype i, std::string_view open, const XmlTag &tag) {
+        const qsizetype nameAt = i + qsizetype(open.size());
+        const bool plain = tag.end < n && tag.name.data() == b.data() + nameAt &&
+                           qsizetype(tag.name.size()) == tag.end - nameAt;
+        Q_ASSERT(!plain || (tag.attributes.empty() && !tag.selfClosing));
+        if (plain)
+            capture.Verbatim(b.data() + i, size_t(tag.end + 1 - i));
+        else
+            Rewrite(open, tag.name);
+    }
+
+    void Rewrite(std::string_view open, std::string_view name) {
+        rewritten.assign(open).append(name).append(1, '>');
+        capture.Rewritten(rewritten);
+    }
+
+    void AttributesAsElements(const XmlTag &tag) {
+        rewritten.clear();
+        XmlAttrsToElements(tag.attributes, rewritten);
+        capture.Rewritten(rewritten);
+    }
+
+    // An attribute that the path names is a match of its own.
+    void AttributeRoute(const XmlTag &tag) {
+        if (!HasNameEquals(tag.attributes, path.Last())) return;
+        capture.Assign(XmlAttrValue(path.Last(), tag.attributes));
+        capture.Store(results);
     }
 };
 
 } // namespace
 
+void XmlCapture::Start(std::string_view element) {
+    name = element;
+    active = true;
+    bytes.clear();
+    spanBegin = spanEnd = nullptr;
+    stored = false;
+}
+
+void XmlCapture::Assign(std::string_view value) {
+    bytes.assign(value);
+    spanBegin = spanEnd = nullptr;
+    stored = false;
+}
+
+bool XmlCapture::Store(QStringList &results) {
+    // Most entries are one span of the input: they are converted from there, not copied.
+    if (!bytes.empty() && spanEnd != spanBegin) Flush();
+    const std::string_view text =
+        bytes.empty() ? std::string_view(spanBegin, size_t(spanEnd - spanBegin)) : bytes;
+    if (text.empty()) return false;
+    Q_ASSERT(!stored || results.size() > 1);
+    if (stored) // unchanged since it was stored: the entry is shared, not copied
+        results.append(results.constLast());
+    else
+        results.append(QString::fromLatin1(text.data(), qsizetype(text.size())));
+    stored = true;
+    return true;
+}
+
 void XmlTextToBytes(const QString &text, QByteArray &bytes) {
     bytes = text.toLatin1();
 }
 
-std::string_view XmlReadTag(std::string_view bytes, qsizetype &i, std::string_view &attributes,
-                            bool &selfClosing) {
-    attributes = {};
-    selfClosing = false;
+XmlTag XmlReadTag(std::string_view bytes, qsizetype i) {
     const qsizetype n = qsizetype(bytes.size());
-    if (i < 0 || i >= n || bytes[size_t(i)] != '<') return {};
-    qsizetype textEnd;
-    return ReadTagAt(bytes.data(), n, i, attributes, selfClosing, textEnd);
+    if (i < 0 || i >= n || bytes[size_t(i)] != '<') return XmlTag{{}, {}, false, i};
+    if (i + 1 == n) return XmlTag{{}, {}, false, n}; // a "<" at the end: an empty tag
+    return ReadTagAt(bytes, i);
 }
 
-void XmlSkipTag(std::string_view bytes, qsizetype &i) {
+qsizetype XmlSkipTag(std::string_view bytes, qsizetype i) {
     const qsizetype n = qsizetype(bytes.size());
-    if (i < 0 || i >= n || bytes[size_t(i)] != '<') return;
-    const size_t gt = bytes.find('>', size_t(i));
-    i = gt == std::string_view::npos ? n : qsizetype(gt);
+    if (i < 0 || i >= n || bytes[size_t(i)] != '<') return i;
+    return Find<'>'>(bytes.data(), i, n);
 }
 
-std::string_view XmlReadCData(std::string_view bytes, qsizetype &i) {
-    const qsizetype n = qsizetype(bytes.size());
-    if (i < 0 || i >= n) return {};
+std::string_view XmlReadCData(std::string_view bytes, qsizetype i) {
+    if (i < 0 || i >= qsizetype(bytes.size())) return {};
     const size_t close = bytes.find("]]>", size_t(i));
-    const qsizetype end = close == std::string_view::npos ? n : qsizetype(close) + 3;
-    const std::string_view section = bytes.substr(size_t(i), size_t(end - i));
-    i = end;
-    return section;
+    const size_t end = close == std::string_view::npos ? bytes.size() : close + 3;
+    return bytes.substr(size_t(i), end - size_t(i));
 }
 
 qint32 XmlPushName(XmlStack &stack, std::string_view name) {
@@ -484,33 +456,21 @@ void XmlAttrsToElements(std::string_view attributes, std::string &out) {
     });
 }
 
-void XmlStoreMatch(XmlText &text, XmlMatches &results, std::string_view closingName,
-                   std::string &captureName, bool &capturing) {
-    if (IsEmpty(text) || !EqualsIgnoringCase(closingName, captureName)) return;
-    captureName.clear();
-    if (results.lastVersion == text.version && results.entries.size() > 1) {
-        results.entries.append(results.entries.back()); // shared, not copied
-    } else {
-        const std::string_view entry = View(text);
-        results.entries.append(QString::fromLatin1(entry.data(), qsizetype(entry.size())));
-        results.lastVersion = text.version;
-    }
-    capturing = false;
+void XmlStoreMatch(XmlCapture &capture, QStringList &results, std::string_view closingName) {
+    StoreMatch(capture, results, closingName);
 }
 
 qint32 XmlQuery(const QString &document, const QString &path, QStringList &results) {
-    QByteArray buffer;
-    XmlTextToBytes(document, buffer);
-    Pass pass{std::string_view(buffer.constData(), size_t(buffer.size())),
-              buffer.size(),
-              MakeQueryPath(path),
-              {},
-              {},
-              {},
-              {},
-              false};
+    QueryPath query;
+    if (!MakeQueryPath(path, query)) {
+        results = QStringList{QString()};
+        return 0;
+    }
+    QByteArray bytes; // before results are replaced: the document may be one of them
+    XmlTextToBytes(document, bytes);
+    Pass pass(std::string_view(bytes.constData(), size_t(bytes.size())), query);
     pass.Run();
-    results = std::move(pass.matches.entries);
+    results = std::move(pass.results);
     return qint32(results.size() - 1);
 }
 
