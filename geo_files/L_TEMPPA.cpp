@@ -5,9 +5,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace L_TEMPPA {
@@ -32,7 +38,10 @@ QString FixedCandidate(int which) {
 #endif
 }
 
-// Candidate 5: the platform's own temporary path, not tested for existence.
+// Candidate 5: the platform's own temporary path, not tested for existence. On Linux the
+// user's cache folder ($XDG_CACHE_HOME or ~/.cache) stands in: a folder of this user's
+// alone, where no one else can plant a file at the response file's name, as anyone can in
+// the shared /tmp.
 QString PlatformTempPath() {
 #ifdef Q_OS_WIN
     wchar_t buffer[256] = {};
@@ -40,20 +49,45 @@ QString PlatformTempPath() {
     if (count == 0 || count > 256) return QString();
     return L_PFADE::AddBackslash(L_PFADE::TrimSpaces(QString::fromWCharArray(buffer, count)));
 #else
-    return L_PFADE::AddBackslash(QDir::tempPath());
+    return L_PFADE::AddBackslash(
+        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
 #endif
 }
 
-// Candidate 6: the Windows folder's Temp, or /tmp here.
+// Candidate 6: the Windows folder's Temp; on Linux the user's own runtime folder, which
+// systemd keeps for every logged-in user even where XDG_RUNTIME_DIR is not set.
 QString WindowsTemp() {
 #ifdef Q_OS_WIN
-    const QString name = QStringLiteral("Temp");
-#else
-    const QString name = QStringLiteral("tmp");
-#endif
     const QString windows = L_PFADE::GetWindowsFolder();
     if (windows.isEmpty()) return QString();
-    return ExistingFolder(L_PFADE::AddBackslash(windows) + name);
+    return ExistingFolder(L_PFADE::AddBackslash(windows) + QStringLiteral("Temp"));
+#else
+    return ExistingFolder(QStringLiteral("/run/user/%1").arg(getuid()));
+#endif
+}
+
+// The bytes of a regular file, no more than its size said: a FIFO would block the window, a
+// device would never end, and a symlink could lead anywhere. False for anything else.
+bool ReadRegularFile(const QString &path, QByteArray &bytes) {
+#ifdef Q_OS_WIN
+    const QFileInfo info(path);
+    QFile file(path);
+    if (!info.isFile() || info.isSymLink() || !file.open(QIODevice::ReadOnly)) return false;
+    bytes = file.read(qMin<qint64>(info.size(), INT32_MAX));
+#else
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    QFile file;
+    struct stat status {};
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    bytes = file.read(qMin<qint64>(status.st_size, INT32_MAX));
+#endif
+    return file.error() == QFileDevice::NoError;
 }
 
 QString ProgramFolder() {
@@ -77,13 +111,10 @@ QString GetTempFolder() {
 }
 
 qint32 ReadFileText(const QString &path, QString &content) {
-    if (!L_PFADE::FileExists(path)) return 0;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return 0;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return 0;
+    QByteArray bytes;
+    if (!L_PFADE::FileExists(path) || !ReadRegularFile(path, bytes)) return 0;
     content = QString::fromLatin1(bytes);
-    return qint32(qMin<qint64>(bytes.size(), INT32_MAX));
+    return qint32(bytes.size());
 }
 
 } // namespace L_TEMPPA

@@ -6,12 +6,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDirIterator>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <limits>
 
 namespace {
 
@@ -44,12 +48,14 @@ static void LoadResources() {
 
 B_MAIN::B_MAIN(QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("B_MAIN"));
-    setWindowTitle(QStringLiteral("GEO Daten zur Adresse  mit Google ermitteln"));
+    osm = L_GEOGOG::ActiveProvider() == L_GEOGOG::Provider::Osm;
+    setWindowTitle(osm ? QStringLiteral("GEO Daten zur Adresse  mit OpenStreetMap ermitteln")
+                       : QStringLiteral("GEO Daten zur Adresse  mit Google ermitteln"));
     LoadResources();
-    QIcon icon;
-    for (int size : {16, 20, 24, 32, 40, 48, 64, 72, 96, 128})
-        icon.addFile(QStringLiteral(":/geodaten/icons/geodaten-%1.png").arg(size),
-                     QSize(size, size));
+    QIcon icon; // every size the build put into the resources
+    for (QDirIterator it(QStringLiteral(":/geodaten/icons"), {QStringLiteral("geodaten-*.png")});
+         it.hasNext();)
+        icon.addFile(it.next());
     setWindowIcon(icon);
     img.insert(QStringLiteral("GEO"), QIcon(QStringLiteral(":/geodaten/icons/geo-row.png")));
     QFont font(QStringLiteral("Arial"));
@@ -75,6 +81,8 @@ void B_MAIN::BuildControls() {
     cmdOK = Place(new QPushButton(QStringLiteral("&Beenden"), this), QStringLiteral("cmdOK"), 9060,
                   120, 1215, 375);
     BuildDistanceView();
+    for (QLineEdit *box : {txtAdr, txtAdr1, txtAdr2, txtRLink})
+        box->setMaxLength(std::numeric_limits<int>::max()); // Qt would cut at 32767, silently
 }
 
 void B_MAIN::BuildSearchView() {
@@ -82,7 +90,10 @@ void B_MAIN::BuildSearchView() {
     cmdDo = Place(new QPushButton(QStringLiteral("Suchen"), frame), QStringLiteral("cmdDo"), 8400,
                   300, 1635, 315);
     lv = Place(new L_LSVIEW::ListView(frame), QStringLiteral("lv"), 180, 720, 9855, 4515);
-    lv->setToolTip(QStringLiteral("Doppelclick zum Öffnen in Google-Maps"));
+    lv->setToolTip(osm ? QStringLiteral("Doppelklick zum Öffnen in OpenStreetMap\n"
+                                        "Daten © OpenStreetMap-Mitwirkende (ODbL)")
+                       : QStringLiteral("Doppelclick zum Öffnen in Google-Maps"));
+    lv->setTabKeyNavigation(false); // Tab leaves the list along the tab order
     txtAdr = Place(new QLineEdit(frame), QStringLiteral("txtAdr"), 180, 300, 8055, 285);
     txtLG = Place(new QLineEdit(frame), QStringLiteral("txtLG"), 1260, 5340, 2475, 285);
     Label1 = Place(new QLabel(QStringLiteral("Länge : "), frame), QStringLiteral("Label1"), 240,
@@ -119,8 +130,10 @@ void B_MAIN::BuildDistanceView() {
 }
 
 void B_MAIN::ConnectHandlers() {
-    for (int index : {0, 1})
+    for (int index : {0, 1}) {
         connect(optD[index], &QRadioButton::clicked, this, [this, index] { optD_Click(index); });
+        optD[index]->installEventFilter(this);
+    }
     connect(cmdOK, &QPushButton::clicked, this, &B_MAIN::cmdOK_Click);
     connect(cmdDo, &QPushButton::clicked, this, &B_MAIN::cmdDo_Click);
     connect(txtAdr, &QLineEdit::returnPressed, this, [this] { txtAdr_KeyPress(13); });
@@ -169,6 +182,17 @@ void B_MAIN::ShowView(int index) {
     FM[1]->hide();
     FM[index]->show();
     if (isVisible()) cmdOK->setFocus(); // before the first show, focus goes to cmdDo
+}
+
+// An arrow key on an option button switches the view by a click, after which Qt gives the
+// focus back to the button; it belongs on "&Beenden" after every switch.
+bool B_MAIN::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() != QEvent::KeyPress || (watched != optD[0] && watched != optD[1]))
+        return QWidget::eventFilter(watched, event);
+    const int index = FM[1]->isVisible() ? 1 : 0;
+    static_cast<QObject *>(watched)->event(event); // the key press as Qt handles it
+    if ((FM[1]->isVisible() ? 1 : 0) != index) cmdOK->setFocus();
+    return true;
 }
 
 void B_MAIN::cmdOK_Click() {
@@ -289,29 +313,13 @@ void B_MAIN::SetReport(const QString &text) {
 }
 
 bool B_MAIN::RunGeocodeQuery(L_GEOGOG::GeoQuery &query, QString &address) {
-    L_GEOGOG::ReplaceUmlauts(address);
-    query.TempFile = L_GEOGOG::ResponseFilePath();
-    query.Address = address;
-    query.RequestUrl = L_GEOGOG::GeocodeRequestUrl(query.Address);
-    if (!L_GEOGOG::FetchResponse(query.RequestUrl, query.TempFile, query.ResponseText))
-        return false;
-    L_GEOGOG::ReadGeocodeResponse(query);
-    return true;
+    return L_GEOGOG::QueryGeocode(query, address);
 }
 
 bool B_MAIN::RunRouteQuery(L_GEOGOG::RouteQuery &query, QString &origin, QString &destination) {
-    L_GEOGOG::ReplaceUmlauts(origin);
-    L_GEOGOG::ReplaceUmlauts(destination);
-    query.TempFile = L_GEOGOG::ResponseFilePath();
-    query.Origin = origin;
-    query.Destination = destination;
-    query.RequestUrl = L_GEOGOG::DirectionsRequestUrl(query.Origin, query.Destination);
-    if (!L_GEOGOG::FetchResponse(query.RequestUrl, query.TempFile, query.ResponseText))
-        return false;
-    L_GEOGOG::ReadRouteResponse(query);
-    return true;
+    return L_GEOGOG::QueryRoute(query, origin, destination);
 }
 
 QString B_MAIN::BuildRouteLink(const L_GEOGOG::RouteQuery &query) {
-    return L_GEOGOG::RouteLinkUrl(query.Origin, query.Destination);
+    return L_GEOGOG::QueryRouteLink(query);
 }

@@ -24,6 +24,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QRadioButton *optD[2] = {};
@@ -46,6 +47,7 @@ private:
     QLineEdit *txtRLink = nullptr;
     QHash<QString, QIcon> img;           // the image list: key "GEO", the row icon
     QTableWidgetItem *curItem = nullptr; // the current row, or none; not the selection
+    bool osm = false;                    // the open services answer (title and tooltip)
 
     void BuildControls();
     void BuildSearchView();

@@ -2,6 +2,7 @@
 
 #include "geo_files/L_GEODST.h"
 #include "geo_files/L_TEMPPA.h"
+#include "map_service/L_GEOOSM.h"
 #include "map_service/L_INET.h"
 #include "map_service/L_SHELL.h"
 #include "map_service/L_TIME.h"
@@ -12,7 +13,8 @@
 #include "xml_text/L_UNICOD.h"
 #include "xml_text/L_XML.h"
 
-#include <cmath>
+#include <QRegularExpression>
+#include <QUrl>
 
 namespace L_GEOGOG {
 
@@ -59,8 +61,15 @@ QString KeySuffix() {
     return key.isEmpty() ? QString() : QStringLiteral("&key=") + L_URLCOD::UrlEncode(key, true);
 }
 
-QString Kilometres(double km) {
-    return L_VALUE::FormatNumber(km, QStringLiteral("#,###.0")) + QStringLiteral(" km");
+// The key goes out over https only, or to this machine itself (127.0.0.0/8, ::1,
+// localhost), where tests run. A URL without a scheme would go over plain http.
+bool KeyMayGoTo(const QString &url) {
+    const QUrl parsed(url);
+    if (parsed.scheme() == QStringLiteral("https")) return true;
+    static const QRegularExpression loopback(
+        QStringLiteral("^(localhost|::1|127\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3})$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return parsed.scheme() == QStringLiteral("http") && loopback.match(parsed.host()).hasMatch();
 }
 
 template <typename T> void GrowTo(QList<T> &list, qsizetype size) {
@@ -101,7 +110,164 @@ void ReadLocation(const QString &text, const QString &path, QString &latitude, Q
     longitude = First(location, QStringLiteral("lng"));
 }
 
+// The status element of an answer of the commercial service ("INVALID_RESPONSE" when there
+// is none), and its own message when it sends one.
+QString StatusWord(const QString &response, const QString &root, QString &message) {
+    message = L_UNICOD::Utf8ToText(First(response, root + QStringLiteral("/error_message")));
+    bool found = false;
+    const QString status = First(response, root + QStringLiteral("/status"), &found).trimmed();
+    return found && !status.isEmpty() ? status : QStringLiteral("INVALID_RESPONSE");
+}
+
+// A search's word: "OK" with hits, "ZERO_RESULTS" for a successful answer without any, else
+// the answer's own status (the legacy form's code included).
+QString GeocodeWord(const GeoQuery &query, QString &message) {
+    if (query.HitCount > 0) return QStringLiteral("OK");
+    bool kml = false;
+    const QString code =
+        First(query.ResponseText, QStringLiteral("kml/Response/Status/code"), &kml);
+    if (kml) return code == QStringLiteral("200") ? QStringLiteral("ZERO_RESULTS") : code;
+    const QString word = StatusWord(query.ResponseText, QStringLiteral("GeocodeResponse"), message);
+    return word.toUpper() == QStringLiteral("OK") ? QStringLiteral("ZERO_RESULTS") : word;
+}
+
+// Download, then read the file: the request (with the key, if any, over a safe way only)
+// into the response file, and the bytes that the download wrote into responseText. A
+// failure sets the status word and writes its one diagnostic line.
+bool FetchGoogle(const QString &service, const QString &root, const QString &url,
+                 const QString &file, QString &responseText, ServiceStatus &status) {
+    const QString key = KeySuffix(), shown = url.left(url.size() - key.size());
+    if (!key.isEmpty() && !KeyMayGoTo(url)) {
+        status.Word = QStringLiteral("REFUSED");
+        L_INET::Tell(service,
+                     QStringLiteral("the key goes over https only; give an https URL "
+                                    "in GEODATEN_SERVICE_URL"),
+                     shown);
+        return false;
+    }
+    const L_INET::Answer answer = L_INET::Download(L_INET::Request{url, {}, !key.isEmpty()}, file);
+    if (answer.outcome == L_INET::Outcome::Replaced) {
+        responseText = QString::fromLatin1(answer.body);
+        return true;
+    }
+    QString message;
+    StatusWord(QString::fromLatin1(answer.body), root, message);
+    status.Word = L_INET::OutcomeWord(answer);
+    L_INET::Tell(service,
+                 message.isEmpty() ? answer.error : answer.error + QStringLiteral(": ") + message,
+                 shown);
+    return false;
+}
+
+// The one line of an answer that was read but holds nothing, without the key.
+void TellEmpty(const QString &service, const ServiceStatus &status, const QString &message,
+               const QString &url) {
+    const QString what =
+        message.isEmpty() ? status.Word : status.Word + QStringLiteral(": ") + message;
+    L_INET::Tell(service, what, url.left(url.size() - KeySuffix().size()));
+}
+
+bool GoogleGeocode(GeoQuery &query, QString &address, ServiceStatus &status) {
+    ReplaceUmlauts(address);
+    query.TempFile = ResponseFilePath();
+    query.Address = address;
+    query.RequestUrl = GeocodeRequestUrl(query.Address);
+    const QString service = QStringLiteral("Google geocoding");
+    if (!FetchGoogle(service, QStringLiteral("GeocodeResponse"), query.RequestUrl, query.TempFile,
+                     query.ResponseText, status))
+        return false;
+    ReadGeocodeResponse(query);
+    QString message;
+    status.Word = GeocodeWord(query, message);
+    if (query.HitCount == 0) TellEmpty(service, status, message, query.RequestUrl);
+    return true;
+}
+
+bool GoogleRoute(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status) {
+    ReplaceUmlauts(origin);
+    ReplaceUmlauts(destination);
+    query.TempFile = ResponseFilePath();
+    query.Origin = origin;
+    query.Destination = destination;
+    query.RequestUrl = DirectionsRequestUrl(query.Origin, query.Destination);
+    const QString service = QStringLiteral("Google directions"),
+                  root = QStringLiteral("DirectionsResponse");
+    if (!FetchGoogle(service, root, query.RequestUrl, query.TempFile, query.ResponseText, status))
+        return false;
+    ReadRouteResponse(query);
+    QString message;
+    status.Word = StatusWord(query.ResponseText, root, message);
+    if (status.Word.toUpper() != QStringLiteral("OK")) {
+        TellEmpty(service, status, message, query.RequestUrl);
+        return true;
+    }
+    status.Word = QStringLiteral("OK");
+    const QString leg = root + QStringLiteral("/route/leg/");
+    bool found = false;
+    const QString metres =
+        First(query.ResponseText, leg + QStringLiteral("distance/value"), &found);
+    if (found) status.DrivingMetres = L_VALUE::LeadingNumber(metres);
+    const QString seconds =
+        First(query.ResponseText, leg + QStringLiteral("duration/value"), &found);
+    if (found) status.DrivingSeconds = L_VALUE::LeadingNumber(seconds);
+    return true;
+}
+
 } // namespace
+
+Provider ActiveProvider() {
+    const QString chosen = qEnvironmentVariable("GEODATEN_PROVIDER").trimmed().toLower();
+    if (chosen == QStringLiteral("google")) return Provider::Google;
+    if (chosen == QStringLiteral("osm")) return Provider::Osm;
+    static QString warned; // one warning per value, not one per search
+    if (!chosen.isEmpty() && chosen != warned) {
+        warned = chosen;
+        qWarning().noquote() << QStringLiteral("GEODATEN_PROVIDER=%1 is neither \"google\" nor "
+                                               "\"osm\"; choosing as if it were unset")
+                                    .arg(qEnvironmentVariable("GEODATEN_PROVIDER"));
+    }
+    const bool configured =
+        !ApiKey().isEmpty() || !qEnvironmentVariable("GEODATEN_SERVICE_URL").isEmpty();
+    return configured ? Provider::Google : Provider::Osm;
+}
+
+bool QueryGeocode(GeoQuery &query, QString &address) {
+    ServiceStatus status;
+    return QueryGeocode(query, address, status);
+}
+
+bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status) {
+    if (ActiveProvider() == Provider::Osm) return L_GEOOSM::Geocode(query, address, status);
+    return GoogleGeocode(query, address, status);
+}
+
+bool QueryRoute(RouteQuery &query, QString &origin, QString &destination) {
+    ServiceStatus status;
+    return QueryRoute(query, origin, destination, status, nullptr);
+}
+
+bool QueryRoute(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
+                const GeocodeMemo *memo) {
+    if (ActiveProvider() == Provider::Osm)
+        return L_GEOOSM::Route(query, origin, destination, status, memo);
+    return GoogleRoute(query, origin, destination, status);
+}
+
+QString QueryRouteLink(const RouteQuery &query) {
+    if (ActiveProvider() == Provider::Osm) return L_GEOOSM::RouteLink(query);
+    return RouteLinkUrl(query.Origin, query.Destination);
+}
+
+void ShowHitOnMap(double latitude, double longitude) {
+    if (ActiveProvider() == Provider::Osm) {
+        L_SHELL::ShellOpen(0, L_GEOOSM::PointLink(latitude, longitude), QString(), 1);
+        return;
+    }
+    QString point = L_VALUE::FormatGeneral(latitude) + u'|' + L_VALUE::FormatGeneral(longitude);
+    L_REPLAC::ReplaceAll(point, QStringLiteral(","), QStringLiteral("."), 0);
+    L_REPLAC::ReplaceAll(point, QStringLiteral("|"), QStringLiteral(","), 0);
+    L_SHELL::ShellOpen(0, ServiceUrl() + QStringLiteral("/maps?q=") + point, QString(), 1);
+}
 
 void ReplaceUmlauts(QString &text) {
     L_REPLAC::ReplaceAll(text, QStringLiteral("ä"), QStringLiteral("ae"), 1);
@@ -145,29 +311,16 @@ void ReadRouteResponse(RouteQuery &query) {
     query.EndAddress = First(text, leg + QStringLiteral("end_address"));
     bool found = false;
     const QString seconds = First(text, leg + QStringLiteral("duration/value"), &found);
-    if (found) {
-        // Halves go to the even neighbour; the clamp keeps absurd answers in range.
-        const double whole = std::nearbyint(L_VALUE::LeadingNumber(seconds));
-        const double clamped = qBound(double(INT32_MIN), whole, double(INT32_MAX));
-        query.DrivingTime =
-            L_TIME::FormatDuration(qint32(std::isnan(clamped) ? 0 : clamped), true, 99);
-    }
+    if (found) query.DrivingTime = DrivingTimeText(L_VALUE::LeadingNumber(seconds));
     const QString metres = First(text, leg + QStringLiteral("distance/value"), &found);
-    if (found) query.DrivingDistance = Kilometres(L_VALUE::LeadingNumber(metres) / 1000.0);
+    if (found) query.DrivingDistance = KilometreText(L_VALUE::LeadingNumber(metres) / 1000.0);
     ReadLocation(text, leg + QStringLiteral("start_location"), query.StartLatitude,
                  query.StartLongitude);
     ReadLocation(text, leg + QStringLiteral("end_location"), query.EndLatitude, query.EndLongitude);
     using L_VALUE::ParseDecimal;
-    query.StraightDistance = Kilometres(L_GEODST::GeoDistance(
+    query.StraightDistance = KilometreText(L_GEODST::GeoDistance(
         ParseDecimal(query.StartLongitude), ParseDecimal(query.StartLatitude),
         ParseDecimal(query.EndLongitude), ParseDecimal(query.EndLatitude), 0));
-}
-
-void ShowHitOnMap(double latitude, double longitude) {
-    QString point = L_VALUE::FormatGeneral(latitude) + u'|' + L_VALUE::FormatGeneral(longitude);
-    L_REPLAC::ReplaceAll(point, QStringLiteral(","), QStringLiteral("."), 0);
-    L_REPLAC::ReplaceAll(point, QStringLiteral("|"), QStringLiteral(","), 0);
-    L_SHELL::ShellOpen(0, ServiceUrl() + QStringLiteral("/maps?q=") + point, QString(), 1);
 }
 
 QString ServiceUrl() {
@@ -200,10 +353,15 @@ QString RouteLinkUrl(const QString &origin, const QString &destination) {
            QStringLiteral("&daddr=") + L_URLCOD::UrlEncode(destination, true);
 }
 
-bool FetchResponse(const QString &url, const QString &tempFile, QString &responseText) {
-    if (!L_INET::DownloadToFile(url, tempFile)) return false;
-    L_TEMPPA::ReadFileText(tempFile, responseText);
-    return true;
+QString KilometreText(double kilometres) {
+    const QString number = L_VALUE::FormatNumber(kilometres, QStringLiteral("#,###.0"));
+    return number.isEmpty() ? QString() : number + QStringLiteral(" km");
+}
+
+QString DrivingTimeText(double seconds) {
+    const double whole = std::nearbyint(seconds); // halves go to the even neighbour
+    if (!(whole >= double(INT32_MIN) && whole <= double(INT32_MAX))) return QString();
+    return L_TIME::FormatDuration(qint32(whole), true, 99);
 }
 
 } // namespace L_GEOGOG

@@ -1,6 +1,12 @@
 #pragma once
-// The blocking download of one answer.
+// The blocking download of one answer, and the logging category on which every failure
+// of a service is told.
+#include <QByteArray>
+#include <QLoggingCategory>
 #include <QString>
+
+// One line per failed request, refused request or empty answer ("geodaten.service").
+Q_DECLARE_LOGGING_CATEGORY(lcService)
 
 namespace L_INET {
 
@@ -9,13 +15,45 @@ constexpr long ConnectTimeoutMs = 10'000;
 constexpr long TotalTimeoutMs = 30'000;
 constexpr long MaxRedirects = 5;
 
-// True when a GET of the URL completed with an HTTP status 200-299 (after at most 5
-// redirects, within the timeouts and the size cap); the body then replaces the file.
-// The body is written to a new unique file beside the target and renamed over it only on
-// success, so a failure leaves the previous file as it was and a symlink at the target is
-// replaced, never followed. No failure shows a message; every failure gives false.
-// GEODATEN_TIMEOUT_MS, when set, shortens the total timeout (and the connect timeout to
-// at most that) for tests.
+// One request: what to fetch and how.
+struct Request {
+    QString url;
+    QByteArray userAgent;            // empty: no User-Agent header at all
+    bool httpsRedirectsOnly = false; // a request that carries a secret follows only https
+};
+
+// How a download ended.
+enum class Outcome {
+    Replaced,   // complete, HTTP status 200-299, and the response file replaced
+    HttpError,  // complete, with another status
+    NoAnswer,   // no complete answer: no connection, a timeout, a cut body, the cap
+    NotWritten, // the answer could not be written or could not replace the response file
+};
+struct Answer {
+    Outcome outcome = Outcome::NoAnswer;
+    long status = 0; // HTTP status of the last response; 0 when none came
+    QString error;   // why it failed, in words (libcurl's text, "HTTP 404", the file's trouble)
+    QByteArray body; // the body as it came (an error status's too), read back from the part
+                     // file the download wrote; empty when the transfer did not complete
+};
+
+// The outcome in the words of the batch tool's status column: "OK", "HTTP <status>",
+// "NETWORK" (no complete answer) or "FILE" (the response file could not be written).
+QString OutcomeWord(const Answer &answer);
+// One diagnostic line: "<service>: <what> (<url>)". The url must not carry a secret.
+void Tell(const QString &service, const QString &what, const QString &url);
+
+// GETs the URL (at most 5 redirects, http/https only, within the timeouts and the 16 MiB
+// cap) into a new unique part file beside `file`, reads the body back through that file's
+// own descriptor, and only on a status 200-299 renames it over `file`. A failure leaves
+// `file` as it was; a symlink at `file` is replaced, never followed. Never throws, never
+// shows a message.
+Answer Download(const Request &request, const QString &file);
+// Download of the URL with no header of its own; true when the answer replaced the file.
 bool DownloadToFile(const QString &url, const QString &file);
+
+// The connect and total timeouts in ms: the defaults, or GEODATEN_TIMEOUT_MS (a whole
+// number above 0) when it is shorter. It never lengthens them.
+void Timeouts(long &connectMs, long &totalMs);
 
 } // namespace L_INET

@@ -34,6 +34,42 @@ QString StripFractionZeros(QString digits) {
     return digits;
 }
 
+// Adds one to a string of decimal digits; true when it carried out of the first digit.
+bool Increment(QString &digits) {
+    for (qsizetype k = digits.size() - 1; k >= 0; --k) {
+        if (digits[k] != u'9') {
+            digits[k] = QChar(digits[k].unicode() + 1);
+            return false;
+        }
+        digits[k] = u'0';
+    }
+    digits.prepend(u'1');
+    return true;
+}
+
+// The magnitude as the decimal number it reads as (15 significant digits), rounded to
+// `decimals` places, halves away from zero: its integer digits ("0" for none) and exactly
+// `decimals` fraction digits. 1.35 is "1" and "4", though the double lies below 1.35.
+void RoundDecimal(double magnitude, int decimals, QString &integer, QString &fraction) {
+    const QString written = QString::number(magnitude, 'e', 14); // d.dddddddddddddde+xx
+    const qsizetype e = written.indexOf(u'e');
+    QString digits = written.left(1) + written.mid(2, e - 2);
+    qsizetype point = magnitude == 0 ? 1 : written.mid(e + 1).toInt() + 1; // digits before "."
+    const qsizetype keep = point + decimals;
+    if (keep < digits.size()) {
+        const bool up = keep >= 0 && digits[keep] >= u'5';
+        digits.truncate(qMax<qsizetype>(keep, 0));
+        if (up && Increment(digits)) ++point;
+    }
+    if (point <= 0) { // below 1: zeros between the point and the first digit
+        digits.prepend(QString(1 - point, u'0'));
+        point = 1;
+    }
+    while (digits.size() < point + decimals) digits.append(u'0');
+    integer = digits.left(point);
+    fraction = digits.mid(point, decimals);
+}
+
 } // namespace
 
 bool GetNumberSeparators(QString &decimalSeparator, QString &groupingSeparator) {
@@ -99,6 +135,7 @@ double ParseLocaleNumber(const QString &text) {
 }
 
 QString FormatNumber(double value, const QString &pattern) {
+    if (!std::isfinite(value)) return QString(); // a number that does not fit shows nothing
     const qsizetype point = pattern.indexOf(u'.');
     const QStringView integerPattern =
         QStringView(pattern).left(point < 0 ? pattern.size() : point);
@@ -106,34 +143,40 @@ QString FormatNumber(double value, const QString &pattern) {
         point < 0 ? QStringView() : QStringView(pattern).mid(point + 1);
     const int decimals = int(fractionPattern.count(u'0') + fractionPattern.count(u'#'));
     const qsizetype minimumDigits = integerPattern.count(u'0');
-    const bool grouping = integerPattern.contains(u',');
-    if (!std::isfinite(value)) return QString::number(value);
 
-    // Rounded once, exactly, in the C form; only then dressed in the locale.
-    const QString fixed = QString::number(std::fabs(value), 'f', decimals);
-    const qsizetype dot = fixed.indexOf(u'.');
-    QString integer = dot < 0 ? fixed : fixed.left(dot);
-    const QString fraction = dot < 0 ? QString() : fixed.mid(dot + 1);
+    // Rounded once, in decimal digits; only then dressed in the locale.
+    QString integer, fraction;
+    RoundDecimal(std::fabs(value), decimals, integer, fraction);
+    const bool zero =
+        integer == QStringLiteral("0") &&
+        std::all_of(fraction.begin(), fraction.end(), [](QChar c) { return c == u'0'; });
     if (integer == QStringLiteral("0") && minimumDigits == 0) integer.clear();
     while (integer.size() < minimumDigits) integer.prepend(u'0');
     const QLocale locale;
-    if (grouping) integer = Grouped(integer, locale.groupSeparator());
+    if (integerPattern.contains(u',')) integer = Grouped(integer, locale.groupSeparator());
     QString result = integer;
     if (decimals > 0) result += locale.decimalPoint() + fraction;
-    const bool zero =
-        std::all_of(fixed.begin(), fixed.end(), [](QChar c) { return c == u'0' || c == u'.'; });
     return value < 0 && !zero ? QStringLiteral("-") + result : result;
 }
 
-QString FormatGeneral(double value) {
-    if (!std::isfinite(value)) return QString::number(value);
+QString FormatServiceNumber(double value) {
+    if (!std::isfinite(value)) return QString();
     QString digits = QString::number(value, 'g', 15);
     if (digits.contains(u'e')) {
         const int exponent = int(std::floor(std::log10(std::fabs(value))));
         digits = StripFractionZeros(QString::number(value, 'f', qMax(0, 14 - exponent)));
     }
-    digits.replace(u'.', QLocale().decimalPoint());
     return digits;
+}
+
+QString FormatGeneral(double value) {
+    if (!std::isfinite(value)) return QString();
+    if (std::fabs(value) >= 1e15) { // beyond 15 digits the locale's exponent form says it
+        QLocale locale;
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+        return locale.toString(value, 'g', 15);
+    }
+    return FormatServiceNumber(value).replace(u'.', QLocale().decimalPoint());
 }
 
 } // namespace L_VALUE

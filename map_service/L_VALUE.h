@@ -18,11 +18,17 @@ double ParseLocaleNumber(const QString &text);
 double LeadingNumber(const QString &text);
 // The value in the user's locale by a pattern of "0" (digit always shown), "#" (digit
 // shown when significant), "," (thousands grouping) and "." (decimal separator; the places
-// after it are the decimals, rounded). An integer part of 0 shows no digit when all its
-// places are "#": 0.5 with "#,###.0" is ",5" under German.
+// after it are the decimals). Rounded as the number reads with 15 significant digits,
+// halves away from zero: 1.35 with "#,###.0" is "1,4" under German, though the double lies
+// below 1.35. An integer part of 0 shows no digit when all its places are "#": 0.5 is ",5".
+// Infinity or NaN (a number that does not fit) gives an empty text.
 QString FormatNumber(double value, const QString &pattern);
 // Display form: the locale's decimal separator, up to 15 significant digits, no grouping,
-// no trailing zeros, never an exponent. 13.8497 is "13,8497" under German.
+// no trailing zeros; from 1e15 on the locale's exponent form ("1E+15"). 13.8497 is
+// "13,8497" under German. Infinity or NaN gives an empty text.
 QString FormatGeneral(double value);
+// The display form's digits with a decimal point whatever the locale (up to 15 significant
+// digits, never an exponent): what the service and the web map read. Empty for inf/NaN.
+QString FormatServiceNumber(double value);
 
 } // namespace L_VALUE

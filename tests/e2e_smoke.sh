@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end smoke test of the built program under a private Xvfb: search with the
-# keyboard, click a row, copy a coordinate and read the X clipboard, compute a distance
-# and open the route. Usage: e2e_smoke.sh GEODATEN FAKE_SERVICE FIXTURES OUTDIR
+# End-to-end smoke test of the built program under a private Xvfb, once for each
+# provider: search with the keyboard, click a row, copy a coordinate and read the X
+# clipboard, compute a distance and open the route, end with Alt+B.
+# Usage: e2e_smoke.sh GEODATEN FAKE_SERVICE FIXTURES OUTDIR
 set -euo pipefail
 program=$1 service=$2 fixtures=$3 out=$4
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,46 +22,52 @@ export DISPLAY=":$(head -1 "$out/display")"
 "$service" --port 0 --dir "$fixtures" >"$out/requests.log" &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$out/requests.log" ] && break; sleep 0.1; done
-port=$(head -1 "$out/requests.log")
+base="http://127.0.0.1:$(head -1 "$out/requests.log")"
 
-export GEODATEN_SERVICE_URL="http://127.0.0.1:$port" GEODATEN_MAP_URL="http://127.0.0.1:$port"
 export TEMP="$out/tmp" BROWSER="$here/record_browser.sh" GEODATEN_BROWSER_LOG="$out/opened.log"
-export LANG=de_AT.UTF-8 no_proxy=127.0.0.1
-unset LC_ALL LC_NUMERIC QT_QPA_PLATFORM XDG_CURRENT_DESKTOP WAYLAND_DISPLAY
-"$program" >"$out/geodaten.log" 2>&1 &
-app=$!
-pids+=($app)
-window=$(timeout 20 xdotool search --sync --onlyvisible --name "GEO Daten zur Adresse" | head -1)
-[ -n "$window" ] || fail "no window"
-sleep 0.5
+export LANG=de_AT.UTF-8 no_proxy=127.0.0.1 GEODATEN_PACE_MS=0
+unset LC_ALL LC_NUMERIC QT_QPA_PLATFORM XDG_CURRENT_DESKTOP WAYLAND_DISPLAY GEODATEN_PROVIDER GEODATEN_API_KEY
 
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.3; }
-wait_for() { for _ in $(seq 100); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done; fail "$3"; }
+wait_for() { for _ in $(seq 100); do grep -qF "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done; fail "$3"; }
 
-# The address box, the Enter key, the rows.
-click 200 69
-xdotool key --clearmodifiers ctrl+a
-xdotool type --delay 10 "9220 Velden AT"
-xdotool key Return
-wait_for "$out/requests.log" "address=9220+Velden+AT&sensor=false" "no geocoding request"
-sleep 0.5
-click 300 118          # the first row
-click 264 405          # "C" beside the longitude
-clip=$(xclip -o -selection clipboard)
-[ "$clip" = "13,8558" ] || fail "clipboard holds '$clip'"
-import -window root "$out/coordinates.png"
+# provider, title word, search request, clipboard, route request, route link
+smoke() {
+    "$program" >"$out/$1.log" 2>&1 &
+    local app=$!
+    pids+=($app)
+    window=$(timeout 20 xdotool search --sync --onlyvisible --name "mit $2 ermitteln" | head -1)
+    [ -n "$window" ] || fail "$1: no window"
+    sleep 0.5
+    click 200 69 # the address box, the Enter key, the rows
+    xdotool key --clearmodifiers ctrl+a
+    xdotool type --delay 10 "9220 Velden AT"
+    xdotool key Return
+    wait_for "$out/requests.log" "$3" "$1: no geocoding request"
+    sleep 0.5
+    click 300 118 # the first row
+    click 264 405 # "C" beside the longitude
+    clip=$(xclip -o -selection clipboard)
+    [ "$clip" = "$4" ] || fail "$1: clipboard holds '$clip'"
+    import -window root "$out/$1-coordinates.png"
+    click 150 16 # "Entfernung", "Berechnen", "Route anzeigen"
+    click 618 80
+    wait_for "$out/requests.log" "$5" "$1: no distance request"
+    sleep 0.5
+    import -window root "$out/$1-distance.png"
+    click 80 402
+    wait_for "$out/opened.log" "$base$6" "$1: route not opened"
+    xdotool key --window "$window" alt+b # ends the program without a question
+    for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+    ! kill -0 "$app" 2>/dev/null || fail "$1: still running after Alt+B"
+}
 
-# The distance view, "Berechnen", "Route anzeigen".
-click 150 16
-click 618 80
-wait_for "$out/requests.log" "directions/xml?origin=9220+Velden+AT&destination=9500+Villach+AT" "no directions request"
-sleep 0.5
-import -window root "$out/distance.png"
-click 80 402
-wait_for "$out/opened.log" "/maps?saddr=9220+Velden+AT&daddr=9500+Villach+AT" "route not opened"
-
-# Alt+B ends the program without a question.
-xdotool key --window "$window" alt+b
-for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app" 2>/dev/null && fail "still running after Alt+B"
-echo "e2e: passed (screenshots in $out)"
+GEODATEN_SERVICE_URL=$base GEODATEN_MAP_URL=$base smoke google Google \
+    "address=9220+Velden+AT&sensor=false" "13,8558" \
+    "directions/xml?origin=9220+Velden+AT&destination=9500+Villach+AT" \
+    "/maps?saddr=9220+Velden+AT&daddr=9500+Villach+AT"
+GEODATEN_NOMINATIM_URL=$base GEODATEN_OSRM_URL=$base GEODATEN_OSM_URL=$base smoke osm OpenStreetMap \
+    "/search?q=9220+Velden+AT&format=xml" "13,955421" \
+    "/route/v1/driving/13.9554210,46.6124980;13.8558200,46.6103300" \
+    "/directions?engine=fossgis_osrm_car&route=46.6124980,13.9554210;46.6103300,13.8558200"
+echo "e2e: passed for both providers (screenshots in $out)"

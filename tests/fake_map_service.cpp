@@ -6,18 +6,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
-#include <cstdlib>
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
 namespace {
 
-bool SendAll(int fd, const std::string &data) {
-    size_t sent = 0;
-    while (sent < data.size()) {
+bool Send(int fd, const std::string &data) {
+    for (size_t sent = 0; sent < data.size();) {
         const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) return false;
         sent += size_t(n);
@@ -25,60 +25,173 @@ bool SendAll(int fd, const std::string &data) {
     return true;
 }
 
-std::string Response(int status, const std::string &reason, const std::string &body,
-                     const std::string &type = "text/xml; charset=UTF-8",
-                     const std::string &extra = "") {
+std::string Response(int status, const std::string &body, const std::string &extra = "") {
     std::ostringstream out;
-    out << "HTTP/1.1 " << status << ' ' << reason << "\r\nContent-Type: " << type
-        << "\r\nContent-Length: " << body.size() << "\r\nConnection: close\r\n"
+    out << "HTTP/1.1 " << status << " X\r\nContent-Type: text/xml; charset=UTF-8\r\n"
+        << "Content-Length: " << body.size() << "\r\nConnection: close\r\n"
         << extra << "\r\n"
         << body;
     return out.str();
 }
 
-std::string ReadFile(const std::string &path, bool &found) {
+std::string ReadFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
-    found = bool(in);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The raw value of a query parameter, up to the next "&".
-std::string Parameter(const std::string &target, const std::string &name) {
+// A fixture as the answer: a whole response when it starts with a status line (its header
+// lines end in LF in the file), else the body of a 200.
+std::string Answer(const std::string &fixture) {
+    if (fixture.rfind("HTTP/", 0) != 0) return Response(200, fixture);
+    const size_t split = fixture.find("\n\n");
+    std::string head = fixture.substr(0, split), out;
+    for (char c : head) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out + "\r\nConnection: close\r\n\r\n" + fixture.substr(split + 2);
+}
+
+std::string Key(const std::string &value) {
+    std::string key;
+    for (char c : value) key += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return key;
+}
+
+// What names the fixture: a query parameter, or the route's start coordinate "lon,lat".
+std::string Selector(const std::string &target, const std::string &name) {
+    if (name.empty()) {
+        const size_t begin = target.find("/driving/") + 9;
+        return target.substr(begin, target.find_first_of(";?", begin) - begin);
+    }
     const size_t at = target.find(name + "=");
     if (at == std::string::npos) return "";
     const size_t begin = at + name.size() + 1;
     return target.substr(begin, target.find('&', begin) - begin);
 }
 
-std::string FixtureKey(const std::string &value) {
-    std::string key;
-    for (char c : value) key += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return key;
-}
-
-std::string Misbehaviour(const std::string &target) {
-    const size_t at = target.find("misbehave");
-    if (at == std::string::npos) return "";
-    size_t begin = at + 9;
-    if (begin < target.size() && target[begin] == '/') ++begin;
-    size_t end = begin;
-    while (end < target.size() && std::isalnum(static_cast<unsigned char>(target[end]))) ++end;
-    return target.substr(begin, end - begin);
-}
-
 std::string GeneratedResults(int count) {
     std::ostringstream out;
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<GeocodeResponse>\n <status>OK</status>\n";
-    for (int k = 1; k <= count; ++k) {
-        out << " <result>\n  <type>locality</type>\n  <formatted_address>Ort " << k
+    out << "<GeocodeResponse>\n <status>OK</status>\n";
+    for (int k = 1; k <= count; ++k)
+        out << " <result>\n  <formatted_address>Ort " << k
             << ", 9220 Velden am W\xC3\xB6rthersee, \xC3\x96sterreich</formatted_address>\n"
-            << "  <geometry>\n   <location>\n    <lat>46." << 1000 + k << "</lat>\n    <lng>13."
-            << 5000 + k << "</lng>\n   </location>\n  </geometry>\n </result>\n";
+            << "  <geometry><location><lat>46." << 1000 + k << "</lat><lng>13." << 5000 + k
+            << "</lng></location></geometry>\n </result>\n";
+    return out.str() + "</GeocodeResponse>\n";
+}
+
+struct Call {
+    int client;
+    const std::string &target, &dir;
+    const std::atomic<bool> &stop;
+    void WaitForClose() const {
+        char byte;
+        while (!stop) {
+            pollfd wait{client, POLLIN, 0};
+            if (::poll(&wait, 1, 100) > 0 && ::recv(client, &byte, 1, 0) <= 0) return;
+        }
     }
-    out << "</GeocodeResponse>\n";
-    return out.str();
+};
+
+std::string Good(const Call &c) {
+    return ReadFile(c.dir + "/geocode.xml");
+}
+
+// Every way the server misbehaves on demand.
+const std::map<std::string, std::function<void(const Call &)>> Misbehaviours = {
+    {"404", [](const Call &c) { Send(c.client, Response(404, "<html>Not Found</html>")); }},
+    {"500", [](const Call &c) { Send(c.client, Response(500, Good(c))); }},
+    {"redirect",
+     [](const Call &c) {
+         Send(c.client, Response(302, "", "Location: /maps/api/geocode/xml?address=x\r\n"));
+     }},
+    {"loop",
+     [](const Call &c) { Send(c.client, Response(302, "", "Location: " + c.target + "\r\n")); }},
+    {"headers",
+     [](const Call &c) {
+         Send(c.client, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n<Geo");
+         c.WaitForClose();
+     }},
+    {"silent", [](const Call &c) { c.WaitForClose(); }},
+    {"close", [](const Call &) {}},
+    {"truncated",
+     [](const Call &c) {
+         const std::string whole = Response(200, Good(c));
+         Send(c.client, whole.substr(0, whole.size() - Good(c).size() / 2));
+     }},
+    {"endless",
+     [](const Call &c) {
+         Send(c.client, "HTTP/1.1 200 OK\r\n\r\n<GeocodeResponse><status>OK</status>");
+         while (!c.stop && Send(c.client, std::string(65536, 'x'))) {
+         }
+     }},
+    {"garbage",
+     [](const Call &c) {
+         std::string bytes(65536, '\0');
+         unsigned state = 12345;
+         for (char &b : bytes) b = char((state = state * 1103515245u + 12345u) >> 16);
+         Send(c.client, Response(200, bytes));
+     }},
+    {"okonly",
+     [](const Call &c) {
+         Send(c.client, Response(200, "<GeocodeResponse><status>OK</status></GeocodeResponse>"));
+     }},
+    {"huge",
+     [](const Call &c) {
+         Send(c.client, "HTTP/1.1 200 OK\r\nContent-Length: 17825792\r\n\r\n");
+         for (int k = 0; k < 272 && !c.stop && Send(c.client, std::string(65536, 'y')); ++k) {
+         }
+     }},
+    {"slow",
+     [](const Call &c) { // the good answer, its second half after 300 ms
+         const std::string whole = Response(200, Good(c));
+         Send(c.client, whole.substr(0, whole.size() / 2));
+         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+         Send(c.client, whole.substr(whole.size() / 2));
+     }},
+};
+
+// The answers of the four request kinds: fixture prefix, what names the fixture, suffix.
+const struct {
+    const char *path, *prefix, *selector, *suffix;
+} Kinds[] = {
+    {"/maps/api/geocode/xml", "geocode", "address", ".xml"},
+    {"/maps/api/directions/xml", "directions", "origin", ".xml"},
+    {"/search", "search", "q", ".xml"},
+    {"/route/v1/driving/", "route", "", ".json"},
+};
+
+void Answer(const Call &c) {
+    const size_t at = c.target.find("misbehave");
+    if (at != std::string::npos) {
+        const size_t begin = c.target.find_first_not_of('/', at + 9);
+        const auto mode =
+            Misbehaviours.find(c.target.substr(begin, c.target.find_first_of("&/", begin) - begin));
+        if (mode != Misbehaviours.end()) return mode->second(c);
+    }
+    for (const auto &kind : Kinds) {
+        if (c.target.rfind(kind.path, 0) != 0) continue;
+        const std::string selector = Selector(c.target, kind.selector);
+        if (selector.rfind("hits", 0) == 0)
+            return void(
+                Send(c.client, Response(200, GeneratedResults(std::atoi(selector.c_str() + 4)))));
+        std::string fixture =
+            ReadFile(c.dir + "/" + kind.prefix + "-" + Key(selector) + kind.suffix);
+        if (fixture.empty()) fixture = ReadFile(c.dir + "/" + kind.prefix + kind.suffix);
+        return void(Send(c.client, Answer(fixture)));
+    }
+    Send(c.client, Response(c.target.rfind("/maps?", 0) == 0 ? 200 : 404, "<html>map</html>"));
+}
+
+double NowMs() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string Header(const std::string &head, const std::string &name) {
+    const size_t at = head.find("\r\n" + name + ": ");
+    if (at == std::string::npos) return "";
+    const size_t begin = at + name.size() + 4;
+    return head.substr(begin, head.find("\r\n", begin) - begin);
 }
 
 } // namespace
@@ -91,10 +204,10 @@ FakeMapService::FakeMapService(std::string dir, int port) : dir_(std::move(dir))
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(uint16_t(port));
-    if (::bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+    socklen_t length = sizeof address;
+    if (::bind(listener_, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
         ::listen(listener_, 64) != 0)
         throw std::runtime_error("fake map service: cannot listen");
-    socklen_t length = sizeof address;
     ::getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length);
     port_ = ntohs(address.sin_port);
     acceptor_ = std::thread([this] { AcceptLoop(); });
@@ -116,7 +229,7 @@ std::string FakeMapService::Url() const {
     return "http://127.0.0.1:" + std::to_string(port_);
 }
 
-std::vector<std::string> FakeMapService::RequestLines() const {
+std::vector<FakeMapService::Request> FakeMapService::Requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
 }
@@ -141,98 +254,21 @@ void FakeMapService::AcceptLoop() {
 void FakeMapService::Serve(int client) {
     std::string head;
     char buffer[4096];
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
+    for (ssize_t n; head.find("\r\n\r\n") == std::string::npos && head.size() < 1 << 20 &&
+                    (n = ::recv(client, buffer, sizeof buffer, 0)) > 0;)
         head.append(buffer, size_t(n));
-    }
     const std::string line = head.substr(0, head.find("\r\n"));
     if (!line.empty()) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            requests_.push_back(line);
+            requests_.push_back({line, Header(head, "User-Agent"), NowMs()});
         }
-        if (onRequest_) onRequest_(line);
+        if (onRequest) onRequest(line);
         std::istringstream words(line);
         std::string method, target;
         words >> method >> target;
-        Answer(client, target);
+        Answer(Call{client, target, dir_, stop_});
     }
     ::shutdown(client, SHUT_RDWR);
     ::close(client);
-}
-
-void FakeMapService::WaitForClose(int client) {
-    char byte;
-    while (!stop_) {
-        pollfd wait{client, POLLIN, 0};
-        if (::poll(&wait, 1, 100) > 0 && ::recv(client, &byte, 1, 0) <= 0) return;
-    }
-}
-
-void FakeMapService::Answer(int client, const std::string &target) {
-    const std::string mode = Misbehaviour(target);
-    bool found = false;
-    const std::string good = ReadFile(dir_ + "/geocode.xml", found);
-    if (mode == "404") {
-        SendAll(client,
-                Response(404, "Not Found", "<html><body>Not Found</body></html>", "text/html"));
-    } else if (mode == "500") {
-        SendAll(client, Response(500, "Internal Server Error", good));
-    } else if (mode == "redirect") {
-        SendAll(
-            client,
-            Response(302, "Found", "", "text/html",
-                     "Location: /maps/api/geocode/xml?address=9220+Velden+AT&sensor=false\r\n"));
-    } else if (mode == "loop") {
-        SendAll(client, Response(302, "Found", "", "text/html", "Location: " + target + "\r\n"));
-    } else if (mode == "headers") {
-        SendAll(client,
-                "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 5000\r\n\r\n<Geo");
-        WaitForClose(client);
-    } else if (mode == "silent") {
-        WaitForClose(client);
-    } else if (mode == "close") {
-        // nothing at all: the connection just ends
-    } else if (mode == "truncated") {
-        const std::string whole = Response(200, "OK", good);
-        SendAll(client, whole.substr(0, whole.size() - good.size() / 2));
-    } else if (mode == "endless") {
-        SendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: "
-                        "text/xml\r\n\r\n<GeocodeResponse><status>OK</status>");
-        const std::string chunk(65536, 'x');
-        while (!stop_ && SendAll(client, chunk)) {
-        }
-    } else if (mode == "garbage") {
-        std::string bytes(65536, '\0');
-        unsigned state = 12345;
-        for (char &c : bytes) c = char((state = state * 1103515245u + 12345u) >> 16);
-        SendAll(client, Response(200, "OK", bytes, "application/octet-stream"));
-    } else if (mode == "okonly") {
-        SendAll(client,
-                Response(200, "OK", "<GeocodeResponse><status>OK</status></GeocodeResponse>"));
-    } else if (mode == "huge") {
-        SendAll(client,
-                "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 17825792\r\n\r\n");
-        const std::string chunk(65536, 'y');
-        for (int k = 0; k < 272 && !stop_ && SendAll(client, chunk); ++k) {
-        }
-    } else if (target.rfind("/maps/api/geocode/xml", 0) == 0) {
-        const std::string address = Parameter(target, "address");
-        if (address.rfind("hits", 0) == 0) {
-            SendAll(client, Response(200, "OK", GeneratedResults(std::atoi(address.c_str() + 4))));
-            return;
-        }
-        std::string body = ReadFile(dir_ + "/geocode-" + FixtureKey(address) + ".xml", found);
-        SendAll(client, Response(200, "OK", found ? body : good));
-    } else if (target.rfind("/maps/api/directions/xml", 0) == 0) {
-        const std::string origin = Parameter(target, "origin");
-        std::string body = ReadFile(dir_ + "/directions-" + FixtureKey(origin) + ".xml", found);
-        if (!found) body = ReadFile(dir_ + "/directions.xml", found);
-        SendAll(client, Response(200, "OK", body));
-    } else if (target.rfind("/maps?", 0) == 0) {
-        SendAll(client, Response(200, "OK", "<html><body>map</body></html>", "text/html"));
-    } else {
-        SendAll(client, Response(404, "Not Found", "", "text/html"));
-    }
 }

@@ -1,11 +1,12 @@
 #pragma once
-// A real HTTP/1.1 server on 127.0.0.1 that stands in for the map service in tests. It
-// answers the geocoding and directions requests from canned XML files, the map pages
-// with a small HTML page, and misbehaves on demand: a request whose target holds
-// "misbehave" followed by a mode name (an address "misbehave404", or a path
-// "/misbehave/404") gets that mode. Modes: 404, 500, redirect, loop, headers (headers,
-// then silence), silent (no answer), close (connection closed at once), truncated,
-// endless, garbage, okonly, huge. An address "hitsN" gets N generated results.
+// A real HTTP/1.1 server on 127.0.0.1 that stands in for the map services in tests. It
+// answers the commercial service's geocoding and directions requests, the open geocoder's
+// /search and the router's /route/v1/driving/ from fixture files named after the request
+// ("geocode-<address>.xml", "search-<q>.xml", "route-<start lon>_<start lat>.json", else
+// "geocode.xml" and so on; a fixture that starts with "HTTP/" is a whole response, status
+// line included), the map pages with a small page, and misbehaves on demand: a target
+// holding "misbehave" and a mode name (404, 500, redirect, loop, headers, silent, close,
+// truncated, endless, garbage, okonly, huge, slow). An address "hitsN" gets N results.
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -14,6 +15,10 @@
 
 class FakeMapService {
 public:
+    struct Request {
+        std::string line, userAgent; // "GET /... HTTP/1.1", and the User-Agent header
+        double atMs;                 // arrival, in ms of a steady clock
+    };
     // Serves the fixtures of `dir` on 127.0.0.1:port (0: an ephemeral port).
     explicit FakeMapService(std::string dir, int port = 0);
     ~FakeMapService();
@@ -22,26 +27,21 @@ public:
 
     int Port() const { return port_; }
     std::string Url() const; // "http://127.0.0.1:PORT"
-    // The request lines received so far ("GET /... HTTP/1.1"), in order.
-    std::vector<std::string> RequestLines() const;
+    std::vector<Request> Requests() const;
     void ClearRequests();
     // Called with each request line as it arrives (the standalone program prints them).
-    void OnRequest(void (*callback)(const std::string &)) { onRequest_ = callback; }
+    void (*onRequest)(const std::string &) = nullptr;
 
 private:
     void AcceptLoop();
     void Serve(int client);
-    void Answer(int client, const std::string &target);
-    void WaitForClose(int client);
 
     std::string dir_;
-    int listener_ = -1;
-    int port_ = 0;
+    int listener_ = -1, port_ = 0;
     std::atomic<bool> stop_{false};
     std::thread acceptor_;
     mutable std::mutex mutex_;
     std::vector<std::thread> workers_;
     std::vector<int> clients_;
-    std::vector<std::string> requests_;
-    void (*onRequest_)(const std::string &) = nullptr;
+    std::vector<Request> requests_;
 };

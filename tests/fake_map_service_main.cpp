@@ -22,15 +22,13 @@ int main(int argc, char **argv) {
     int port = 0;
     std::string dir = ".";
     for (int k = 1; k + 1 < argc; k += 2) {
-        if (std::strcmp(argv[k], "--port") == 0)
-            port = std::atoi(argv[k + 1]);
-        else if (std::strcmp(argv[k], "--dir") == 0)
-            dir = argv[k + 1];
+        if (std::strcmp(argv[k], "--port") == 0) port = std::atoi(argv[k + 1]);
+        if (std::strcmp(argv[k], "--dir") == 0) dir = argv[k + 1];
     }
     std::signal(SIGTERM, Stop);
     std::signal(SIGINT, Stop);
     FakeMapService service(dir, port);
-    service.OnRequest(&Print);
+    service.onRequest = &Print;
     std::printf("%d\n", service.Port());
     std::fflush(stdout);
     while (running) ::usleep(100000);

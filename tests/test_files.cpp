@@ -2,26 +2,18 @@
 #include "geo_files/L_PFADE.h"
 #include "geo_files/L_TEMPPA.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
 #include "test_support.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace L_PFADE;
 
 namespace {
-
 const QString Sep = NativeSeparator();
-
-void WriteFile(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 } // namespace
 
 TEST(Paths, SplittingWithBothSeparators) {
@@ -71,7 +63,7 @@ TEST(Paths, Existence) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString folder = dir.path();
-    WriteFile(folder + "/answer.txt", "x");
+    WriteAll(folder + "/answer.txt", "x");
     const struct {
         const char *name;
         QString path;
@@ -99,7 +91,7 @@ TEST(TempFolder, CandidatesInOrder) {
     QTemporaryDir a, b, c, d;
     const QString missing = a.path() + "/missing";
     QString fileInstead = a.path() + "/file";
-    WriteFile(fileInstead, "x");
+    WriteAll(fileInstead, "x");
     const QString null;
     const struct {
         const char *name;
@@ -112,7 +104,8 @@ TEST(TempFolder, CandidatesInOrder) {
         {"TEMP naming a file is skipped", fileInstead, b.path(), null, null, b.path() + Sep},
         {"TMPDIR third", missing, missing, c.path(), d.path(), c.path() + Sep},
         {"XDG_RUNTIME_DIR fourth", null, missing, missing, d.path(), d.path() + Sep},
-        {"then the platform's temp path", null, null, null, null, QDir::tempPath() + Sep},
+        {"then the user's own cache folder, never the shared /tmp", null, null, null, null,
+         QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + Sep},
     };
     for (const auto &t : cases) {
         SCOPED_TRACE(t.name);
@@ -128,8 +121,8 @@ TEST(ReadFileText, BytesOneToOne) {
     QTemporaryDir dir;
     QByteArray all;
     for (int k = 0; k < 256; ++k) all += char(k);
-    WriteFile(dir.path() + "/all", all);
-    WriteFile(dir.path() + "/empty", "");
+    WriteAll(dir.path() + "/all", all);
+    WriteAll(dir.path() + "/empty", "");
 
     QString content = "previous";
     EXPECT_EQ(L_TEMPPA::ReadFileText(dir.path() + "/missing", content), 0);

@@ -1,11 +1,16 @@
 #pragma once
-// Small helpers shared by the tests: fixtures, environment and the recording browser.
-#include <QByteArray>
+// What the tests share: fixtures, the environment, the locale, the recording browser and
+// the diagnostic lines.
+#include "fake_map_service.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 #include <QThread>
+
+#include <ostream>
 
 inline QString Fixture(const QString &name) {
     return QStringLiteral(GEODATEN_FIXTURES "/") + name;
@@ -16,23 +21,35 @@ inline QByteArray ReadAll(const QString &path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+inline bool WriteAll(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // Sets (or, for a null value, unsets) an environment variable while it lives.
 struct ScopedEnv {
     QByteArray name, saved;
     bool had;
     ScopedEnv(const char *n, const QString &value)
         : name(n), saved(qgetenv(n)), had(qEnvironmentVariableIsSet(n)) {
-        if (value.isNull())
-            qunsetenv(n);
-        else
-            qputenv(n, value.toUtf8());
+        value.isNull() ? qunsetenv(n) : qputenv(n, value.toUtf8());
     }
-    ~ScopedEnv() {
-        if (had)
-            qputenv(name.constData(), saved);
-        else
-            qunsetenv(name.constData());
-    }
+    ~ScopedEnv() { had ? qputenv(name.constData(), saved) : qunsetenv(name.constData()); }
+};
+
+// Every seam of the services pointed at a fake on 127.0.0.1, for one provider: with
+// `google` the commercial service's (by its URL), else the open ones, unpaced (the router
+// by the name "localhost": another host for the pacing).
+struct Seams {
+    ScopedEnv service, map, nominatim, osrm, osm, key, provider, pace, timeout, noProxy;
+    Seams(const FakeMapService &fake, bool google, const QString &timeoutMs = "2000")
+        : service("GEODATEN_SERVICE_URL", google ? Url(fake) : QString()),
+          map("GEODATEN_MAP_URL", Url(fake)), nominatim("GEODATEN_NOMINATIM_URL", Url(fake)),
+          osrm("GEODATEN_OSRM_URL", "http://localhost:" + QString::number(fake.Port())),
+          osm("GEODATEN_OSM_URL", Url(fake)), key("GEODATEN_API_KEY", QString()),
+          provider("GEODATEN_PROVIDER", QString()), pace("GEODATEN_PACE_MS", "0"),
+          timeout("GEODATEN_TIMEOUT_MS", timeoutMs), noProxy("no_proxy", "127.0.0.1,localhost") {}
+    static QString Url(const FakeMapService &fake) { return QString::fromStdString(fake.Url()); }
 };
 
 inline const QLocale German(QLocale::German, QLocale::Germany);
@@ -44,17 +61,20 @@ struct LocaleGuard {
     ~LocaleGuard() { QLocale::setDefault(QLocale::c()); }
 };
 
-// The URLs that the recording browser wrote, waiting up to `ms` for `count` of them.
+// The lines that the recording browser wrote (each opened URL, then its environment's
+// names), waiting up to `ms` for `count` URLs.
 inline QStringList OpenedUrls(const QString &log, int count, int ms = 5000) {
     QElapsedTimer timer;
     timer.start();
-    QStringList lines;
+    QStringList urls;
     do {
-        lines = QString::fromUtf8(ReadAll(log)).split(u'\n', Qt::SkipEmptyParts);
-        if (lines.size() >= count) break;
+        urls = QString::fromUtf8(ReadAll(log))
+                   .split(u'\n', Qt::SkipEmptyParts)
+                   .filter(QStringLiteral("://"));
+        if (urls.size() >= count) break;
         QThread::msleep(20);
     } while (timer.elapsed() < ms);
-    return lines;
+    return urls;
 }
 
 // Points the desktop's opener at the recording browser: no display and no desktop, so
@@ -71,8 +91,21 @@ struct RecordingBrowser {
     }
 };
 
-#include <ostream>
+// The diagnostic lines ("geodaten.service") written while it lives.
+struct ServiceLines {
+    static inline QStringList lines;
+    QtMessageHandler previous;
+    ServiceLines() : previous(qInstallMessageHandler(&Keep)) { lines.clear(); }
+    ~ServiceLines() { qInstallMessageHandler(previous); }
+    static void Keep(QtMsgType, const QMessageLogContext &context, const QString &text) {
+        if (QByteArray(context.category) == "geodaten.service") lines.append(text);
+    }
+};
+
 // Readable QStrings in GoogleTest's failure messages.
 inline void PrintTo(const QString &text, std::ostream *out) {
     *out << '"' << text.toStdString() << '"';
+}
+inline std::ostream &operator<<(std::ostream &out, const QString &text) {
+    return out << text.toStdString();
 }

@@ -29,6 +29,6 @@ build/ci/bench/road_bench
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DGEODATEN_WERROR=ON -DGEODATEN_SANITIZE=ON >/dev/null
 cmake --build build/asan -j"$jobs" --target core_tests window_tests fake_map_service
-ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
+ASAN_OPTIONS=detect_leaks=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j"$jobs" -LE slow

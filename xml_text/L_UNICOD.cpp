@@ -23,10 +23,6 @@ QByteArrayView UpToZero(const QByteArray &bytes) {
 
 } // namespace
 
-int GetAnsiCodePage() {
-    return CodePageLatin1;
-}
-
 QByteArray TextToMultiByte(const QString &text, int codePage, int /*flags*/) {
     switch (Resolve(codePage)) {
     case CodePageLatin1:

@@ -11,8 +11,6 @@ constexpr int CodePageAnsi = 0;
 constexpr int CodePageLatin1 = 28591;
 constexpr int CodePageUtf8 = 65001;
 
-// The identifier of the ANSI code page (the stand-in answers Latin-1).
-int GetAnsiCodePage();
 // The text up to its first NUL in the code page; characters the code page lacks become
 // "?". An unknown code page gives an empty result.
 QByteArray TextToMultiByte(const QString &text, int codePage, int flags);
