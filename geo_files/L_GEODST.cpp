@@ -2,13 +2,17 @@
 
 #include "geo_files/L_MATH.h"
 
+#include <GeographicLib/Geodesic.hpp>
+
 #include <cmath>
 
 namespace L_GEODST {
 
 double GeoDistance(double lon1, double lat1, double lon2, double lat2, qint32 method) {
-    if (method != 0) return 0.0;
-    return SphereDistance(lon1, lat1, lon2, lat2);
+    if (method != MethodEllipsoid) return SphereDistance(lon1, lat1, lon2, lat2);
+    double metres = 0;
+    GeographicLib::Geodesic::WGS84().Inverse(lat1, lon1, lat2, lon2, metres);
+    return metres / 1000.0;
 }
 
 double SphereDistance(double lon1, double lat1, double lon2, double lat2) {

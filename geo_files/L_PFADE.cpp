@@ -4,7 +4,10 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
+#include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace L_PFADE {
@@ -103,6 +106,14 @@ QString PathParent(const QString &path) {
 QString CutAtNul(const QString &text) {
     const qsizetype nul = text.indexOf(QChar(0));
     return TrimSpaces(nul < 0 ? text : text.left(nul));
+}
+
+bool StandardErrorIsTerminal() {
+#ifdef Q_OS_WIN
+    return _isatty(2) != 0;
+#else
+    return isatty(2) != 0;
+#endif
 }
 
 } // namespace L_PFADE

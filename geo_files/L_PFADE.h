@@ -29,5 +29,7 @@ QString PathLastPart(const QString &path, bool stripFirst);
 QString PathParent(const QString &path);
 // The text before its first NUL character, trimmed.
 QString CutAtNul(const QString &text);
+// True when standard error goes to a terminal (where a progress line may be rewritten).
+bool StandardErrorIsTerminal();
 
 } // namespace L_PFADE

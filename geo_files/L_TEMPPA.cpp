@@ -38,10 +38,11 @@ QString FixedCandidate(int which) {
 #endif
 }
 
-// Candidate 5: the platform's own temporary path, not tested for existence. On Linux the
-// user's cache folder ($XDG_CACHE_HOME or ~/.cache) stands in: a folder of this user's
+// Candidate 5: the platform's own temporary path, taken as the platform gives it. On Linux
+// the user's cache folder ($XDG_CACHE_HOME or ~/.cache) stands in: a folder of this user's
 // alone, where no one else can plant a file at the response file's name, as anyone can in
-// the shared /tmp.
+// the shared /tmp. Where a new account has none yet, the platform has no answer (as
+// GetTempPath failing), and the next candidate follows.
 QString PlatformTempPath() {
 #ifdef Q_OS_WIN
     wchar_t buffer[256] = {};
@@ -49,8 +50,8 @@ QString PlatformTempPath() {
     if (count == 0 || count > 256) return QString();
     return L_PFADE::AddBackslash(L_PFADE::TrimSpaces(QString::fromWCharArray(buffer, count)));
 #else
-    return L_PFADE::AddBackslash(
-        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return QFileInfo(cache).isDir() ? L_PFADE::AddBackslash(cache) : QString();
 #endif
 }
 

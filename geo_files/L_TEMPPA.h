@@ -8,9 +8,9 @@ namespace L_TEMPPA {
 // every call. Windows: TEMP, TMP, C:\Temp, C:\Tmp, GetTempPath, <Windows>\Temp, the
 // program's folder. Elsewhere the Windows-only ones map to folders of this user's own (no
 // shared /tmp, where another user could block the response file's name): TEMP, TMP,
-// $TMPDIR, $XDG_RUNTIME_DIR, the cache folder ($XDG_CACHE_HOME or ~/.cache),
-// /run/user/<uid>, the program's folder. Candidates 1-4 and 6 must name an existing
-// folder; 5 and 7 are taken as they are.
+// $TMPDIR, $XDG_RUNTIME_DIR, the cache folder ($XDG_CACHE_HOME or ~/.cache; none where
+// the account has none yet), /run/user/<uid>, the program's folder. Candidates 1-4 and 6
+// must name an existing folder; 5 and 7 are taken as the platform gives them.
 QString GetTempFolder();
 // Length of the file in bytes, with content = its bytes as a byte text (one Latin-1
 // character per byte). Only a regular file is read (no FIFO, device or symlink), and no

@@ -5,7 +5,6 @@
 #include "test_support.h"
 
 #include <QDir>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -88,31 +87,35 @@ TEST(Paths, Existence) {
 }
 
 TEST(TempFolder, CandidatesInOrder) {
-    QTemporaryDir a, b, c, d;
+    QTemporaryDir a, b, c, d, e;
     const QString missing = a.path() + "/missing";
     QString fileInstead = a.path() + "/file";
     WriteAll(fileInstead, "x");
     const QString null;
     const struct {
         const char *name;
-        QString temp, tmp, tmpdir, runtime;
-        QString expected;
+        QString temp, tmp, tmpdir, runtime, cache;
+        QString expected; // empty: anything but the shared /tmp
     } cases[] = {
-        {"TEMP wins over all", a.path(), b.path(), c.path(), d.path(), a.path() + Sep},
-        {"TEMP with separator kept", a.path() + Sep, null, null, null, a.path() + Sep},
-        {"missing TEMP, TMP next", missing, b.path(), c.path(), d.path(), b.path() + Sep},
-        {"TEMP naming a file is skipped", fileInstead, b.path(), null, null, b.path() + Sep},
-        {"TMPDIR third", missing, missing, c.path(), d.path(), c.path() + Sep},
-        {"XDG_RUNTIME_DIR fourth", null, missing, missing, d.path(), d.path() + Sep},
-        {"then the user's own cache folder, never the shared /tmp", null, null, null, null,
-         QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + Sep},
+        {"TEMP wins over all", a.path(), b.path(), c.path(), d.path(), e.path(), a.path() + Sep},
+        {"TEMP with separator kept", a.path() + Sep, null, null, null, null, a.path() + Sep},
+        {"missing TEMP, TMP next", missing, b.path(), c.path(), d.path(), null, b.path() + Sep},
+        {"TEMP naming a file is skipped", fileInstead, b.path(), null, null, null, b.path() + Sep},
+        {"TMPDIR third", missing, missing, c.path(), d.path(), e.path(), c.path() + Sep},
+        {"XDG_RUNTIME_DIR fourth", null, missing, missing, d.path(), e.path(), d.path() + Sep},
+        {"then the user's own cache folder", null, null, null, null, e.path(), e.path() + Sep},
+        {"a new account without one: still not the shared /tmp", null, null, null, null, missing,
+         ""},
     };
     for (const auto &t : cases) {
         SCOPED_TRACE(t.name);
         ScopedEnv g1("TEMP", t.temp), g2("TMP", t.tmp), g3("TMPDIR", t.tmpdir),
-            g4("XDG_RUNTIME_DIR", t.runtime);
+            g4("XDG_RUNTIME_DIR", t.runtime), g5("XDG_CACHE_HOME", t.cache);
         const QString folder = L_TEMPPA::GetTempFolder();
-        EXPECT_EQ(folder, t.expected);
+        if (t.expected.isEmpty())
+            EXPECT_NE(folder, "/tmp/");
+        else
+            EXPECT_EQ(folder, t.expected);
         EXPECT_TRUE(folder.endsWith(Sep)) << "the file name is appended directly";
     }
 }

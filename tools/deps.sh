@@ -2,7 +2,8 @@
 # Installs the Debian packages that are missing (and only those, so that a machine that
 # has them all needs no network). Usage: tools/deps.sh run|test
 set -euo pipefail
-run_packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev xdg-utils fonts-liberation)
+run_packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev libgeographiclib-dev
+  xdg-utils fonts-liberation)
 test_packages=(libgtest-dev xvfb xdotool xclip imagemagick clang-14 libclang-rt-14-dev
   libbenchmark-dev libpugixml-dev dpkg-dev file)
 wanted=("${run_packages[@]}")

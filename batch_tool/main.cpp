@@ -1,0 +1,34 @@
+// geodaten-batch: the command line, the signals, the exit status.
+#include "batch_tool/L_BATCH.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+void Stop(int) {
+    L_BATCH::RequestStop(); // the current row finishes; the output is closed validly
+}
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("geodaten-batch"));
+    L_BATCH::Options options;
+    QString message;
+    bool help = false, version = false;
+    if (!L_BATCH::ParseArguments(app.arguments().mid(1), options, message, help, version)) {
+        std::fprintf(stderr, "geodaten-batch: %s\n", qUtf8Printable(message));
+        return L_BATCH::ExitUsage;
+    }
+    if (help || version) {
+        std::fputs(
+            qUtf8Printable(help ? L_BATCH::Usage() : "geodaten-batch " GEODATEN_VERSION "\n"),
+            stdout);
+        return 0;
+    }
+    std::signal(SIGINT, Stop);
+    std::signal(SIGTERM, Stop);
+    return L_BATCH::Run(options);
+}

@@ -1,0 +1,53 @@
+#pragma once
+// CSV as spreadsheets export it (RFC 4180: quotes, doubled quotes, delimiters and line
+// breaks inside quotes; LF or CR LF line ends), read a record at a time from a device so
+// that memory stays flat for any length, and written back.
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+#include <QStringList>
+
+namespace L_CSV {
+
+enum class Encoding { Utf8, Windows1252 };
+
+// How a file writes its records, as its first line shows.
+struct Dialect {
+    char delimiter = ',';
+    QByteArray lineEnd = "\n";
+    Encoding encoding = Encoding::Utf8;
+    bool bom = false; // a UTF-8 byte order mark before the first record
+};
+
+// A device read in chunks, and where the reading stands.
+struct Source {
+    QIODevice *device = nullptr;
+    char delimiter = ',';
+    Encoding encoding = Encoding::Utf8;
+    QByteArray buffer;
+    qsizetype at = 0;
+    qint64 line = 1; // the line of the byte at `at`, counting LF from 1
+};
+
+enum class Read { Record, End, Unterminated };
+
+// The next record's fields, decoded, and the line on which it begins. Empty lines are
+// skipped; text after a closing quote is read on into the field. Unterminated: a quoted
+// field runs to the end of the input; `line` is where its record begins.
+Read ReadRecord(Source &source, QStringList &fields, qint64 &line);
+// The dialect of a file from its first bytes: a UTF-8 byte order mark, and the delimiter
+// (the most frequent of ";", "," and tab outside quotes in the first record, `fallback`
+// when it has none) and line end (CR LF or LF) of the first record. The encoding is not
+// told by the start; it stays UTF-8.
+Dialect Detect(const QByteArray &head, char fallback);
+// True when the device's bytes, read to the end from where it stands, are valid UTF-8.
+bool IsUtf8(QIODevice &device);
+// The bytes as text: UTF-8, or Windows-1252 (what German spreadsheets export).
+QString Decode(const QByteArray &bytes, Encoding encoding);
+// The field as it stands between delimiters, in UTF-8: in quotes, inner quotes doubled,
+// when it holds the delimiter, a quote, CR or LF.
+QByteArray Encode(const QString &field, char delimiter);
+// The fields joined with the delimiter, without a line end.
+QByteArray EncodeRecord(const QStringList &fields, char delimiter);
+
+} // namespace L_CSV
