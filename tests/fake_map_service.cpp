@@ -220,9 +220,10 @@ FakeMapService::~FakeMapService() {
     acceptor_.join();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (int client : clients_) ::shutdown(client, SHUT_RDWR);
+        for (Worker &worker : workers_)
+            if (!worker.done) ::shutdown(worker.client, SHUT_RDWR);
     }
-    for (std::thread &worker : workers_) worker.join();
+    for (Worker &worker : workers_) worker.thread.join();
 }
 
 std::string FakeMapService::Url() const {
@@ -246,12 +247,16 @@ void FakeMapService::AcceptLoop() {
         const int client = ::accept(listener_, nullptr, nullptr);
         if (client < 0) continue;
         std::lock_guard<std::mutex> lock(mutex_);
-        clients_.push_back(client);
-        workers_.emplace_back([this, client] { Serve(client); });
+        for (auto it = workers_.begin(); it != workers_.end();)
+            it = it->done ? (it->thread.join(), workers_.erase(it)) : std::next(it);
+        Worker &worker = workers_.emplace_back();
+        worker.client = client;
+        worker.thread = std::thread([this, &worker] { Serve(worker); });
     }
 }
 
-void FakeMapService::Serve(int client) {
+void FakeMapService::Serve(Worker &worker) {
+    const int client = worker.client;
     std::string head;
     char buffer[4096];
     for (ssize_t n; head.find("\r\n\r\n") == std::string::npos && head.size() < 1 << 20 &&
@@ -269,6 +274,8 @@ void FakeMapService::Serve(int client) {
         words >> method >> target;
         Answer(Call{client, target, dir_, stop_});
     }
+    std::lock_guard<std::mutex> lock(mutex_); // not closed under the destructor's shutdown
     ::shutdown(client, SHUT_RDWR);
     ::close(client);
+    worker.done = true;
 }

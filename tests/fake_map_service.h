@@ -8,6 +8,7 @@
 // holding "misbehave" and a mode name (404, 500, redirect, loop, headers, silent, close,
 // truncated, endless, garbage, okonly, huge, slow). An address "hitsN" gets N results.
 #include <atomic>
+#include <list>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,15 +34,19 @@ public:
     void (*onRequest)(const std::string &) = nullptr;
 
 private:
+    struct Worker {
+        std::thread thread;
+        int client;
+        std::atomic<bool> done{false};
+    };
     void AcceptLoop();
-    void Serve(int client);
+    void Serve(Worker &worker);
 
     std::string dir_;
     int listener_ = -1, port_ = 0;
     std::atomic<bool> stop_{false};
     std::thread acceptor_;
     mutable std::mutex mutex_;
-    std::vector<std::thread> workers_;
-    std::vector<int> clients_;
+    std::list<Worker> workers_; // finished ones are joined at the next connection
     std::vector<Request> requests_;
 };
