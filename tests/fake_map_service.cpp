@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -25,15 +24,6 @@ bool Send(int fd, const std::string &data) {
     return true;
 }
 
-std::string Response(int status, const std::string &body, const std::string &extra = "") {
-    std::ostringstream out;
-    out << "HTTP/1.1 " << status << " X\r\nContent-Type: text/xml; charset=UTF-8\r\n"
-        << "Content-Length: " << body.size() << "\r\nConnection: close\r\n"
-        << extra << "\r\n"
-        << body;
-    return out.str();
-}
-
 std::string ReadFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -42,11 +32,14 @@ std::string ReadFile(const std::string &path) {
 // A fixture as the answer: a whole response when it starts with a status line (its header
 // lines end in LF in the file), else the body of a 200.
 std::string Answer(const std::string &fixture) {
-    if (fixture.rfind("HTTP/", 0) != 0) return Response(200, fixture);
+    if (fixture.rfind("HTTP/", 0) != 0)
+        return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(fixture.size()) +
+               "\r\nConnection: close\r\n\r\n" + fixture;
     const size_t split = fixture.find("\n\n");
-    std::string head = fixture.substr(0, split), out;
-    for (char c : head) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return out + "\r\nConnection: close\r\n\r\n" + fixture.substr(split + 2);
+    std::string head;
+    for (char c : fixture.substr(0, split))
+        head += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return head + "\r\nConnection: close\r\n\r\n" + fixture.substr(split + 2);
 }
 
 std::string Key(const std::string &value) {
@@ -55,26 +48,22 @@ std::string Key(const std::string &value) {
     return key;
 }
 
-// What names the fixture: a query parameter, or the route's start coordinate "lon,lat".
+// What names the fixture: a query parameter (up to "&"), or the route's start coordinate.
 std::string Selector(const std::string &target, const std::string &name) {
-    if (name.empty()) {
-        const size_t begin = target.find("/driving/") + 9;
-        return target.substr(begin, target.find_first_of(";?", begin) - begin);
-    }
-    const size_t at = target.find(name + "=");
+    const size_t at = target.find(name);
     if (at == std::string::npos) return "";
-    const size_t begin = at + name.size() + 1;
-    return target.substr(begin, target.find('&', begin) - begin);
+    const size_t begin = at + name.size();
+    return target.substr(begin, target.find_first_of(";&?", begin) - begin);
 }
 
 std::string GeneratedResults(int count) {
     std::ostringstream out;
     out << "<GeocodeResponse>\n <status>OK</status>\n";
     for (int k = 1; k <= count; ++k)
-        out << " <result>\n  <formatted_address>Ort " << k
+        out << " <result><formatted_address>Ort " << k
             << ", 9220 Velden am W\xC3\xB6rthersee, \xC3\x96sterreich</formatted_address>\n"
             << "  <geometry><location><lat>46." << 1000 + k << "</lat><lng>13." << 5000 + k
-            << "</lng></location></geometry>\n </result>\n";
+            << "</lng></location></geometry></result>\n";
     return out.str() + "</GeocodeResponse>\n";
 }
 
@@ -83,56 +72,31 @@ struct Call {
     const std::string &target, &dir;
     const std::atomic<bool> &stop;
     void WaitForClose() const {
-        char byte;
-        while (!stop) {
+        for (char byte; !stop;) {
             pollfd wait{client, POLLIN, 0};
             if (::poll(&wait, 1, 100) > 0 && ::recv(client, &byte, 1, 0) <= 0) return;
         }
     }
+    std::string Good() const { return Answer(ReadFile(dir + "/geocode.xml")); }
 };
 
-std::string Good(const Call &c) {
-    return ReadFile(c.dir + "/geocode.xml");
-}
-
-// Every way the server misbehaves on demand.
+// The ways to misbehave that a fixture cannot hold ("misbehave-<mode>" files hold the rest).
 const std::map<std::string, std::function<void(const Call &)>> Misbehaviours = {
-    {"404", [](const Call &c) { Send(c.client, Response(404, "<html>Not Found</html>")); }},
-    {"500", [](const Call &c) { Send(c.client, Response(500, Good(c))); }},
-    {"redirect",
-     [](const Call &c) {
-         Send(c.client, Response(302, "", "Location: /maps/api/geocode/xml?address=x\r\n"));
-     }},
     {"loop",
-     [](const Call &c) { Send(c.client, Response(302, "", "Location: " + c.target + "\r\n")); }},
+     [](const Call &c) {
+         Send(c.client, "HTTP/1.1 302 Found\r\nLocation: " + c.target + "\r\n\r\n");
+     }},
     {"headers",
      [](const Call &c) {
-         Send(c.client, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n<Geo");
-         c.WaitForClose();
+         Send(c.client, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n<G"), c.WaitForClose();
      }},
     {"silent", [](const Call &c) { c.WaitForClose(); }},
     {"close", [](const Call &) {}},
-    {"truncated",
-     [](const Call &c) {
-         const std::string whole = Response(200, Good(c));
-         Send(c.client, whole.substr(0, whole.size() - Good(c).size() / 2));
-     }},
     {"endless",
      [](const Call &c) {
-         Send(c.client, "HTTP/1.1 200 OK\r\n\r\n<GeocodeResponse><status>OK</status>");
-         while (!c.stop && Send(c.client, std::string(65536, 'x'))) {
+         for (Send(c.client, "HTTP/1.1 200 OK\r\n\r\n<GeocodeResponse>");
+              !c.stop && Send(c.client, std::string(65536, 'x'));) {
          }
-     }},
-    {"garbage",
-     [](const Call &c) {
-         std::string bytes(65536, '\0');
-         unsigned state = 12345;
-         for (char &b : bytes) b = char((state = state * 1103515245u + 12345u) >> 16);
-         Send(c.client, Response(200, bytes));
-     }},
-    {"okonly",
-     [](const Call &c) {
-         Send(c.client, Response(200, "<GeocodeResponse><status>OK</status></GeocodeResponse>"));
      }},
     {"huge",
      [](const Call &c) {
@@ -140,58 +104,66 @@ const std::map<std::string, std::function<void(const Call &)>> Misbehaviours = {
          for (int k = 0; k < 272 && !c.stop && Send(c.client, std::string(65536, 'y')); ++k) {
          }
      }},
+    {"garbage",
+     [](const Call &c) {
+         std::string bytes(65536, '\0');
+         unsigned state = 12345;
+         for (char &b : bytes) b = char((state = state * 1103515245u + 12345u) >> 16);
+         Send(c.client, Answer(bytes));
+     }},
     {"slow",
      [](const Call &c) { // the good answer, its second half after 300 ms
-         const std::string whole = Response(200, Good(c));
+         const std::string whole = c.Good();
          Send(c.client, whole.substr(0, whole.size() / 2));
          std::this_thread::sleep_for(std::chrono::milliseconds(300));
          Send(c.client, whole.substr(whole.size() / 2));
      }},
 };
 
-// The answers of the four request kinds: fixture prefix, what names the fixture, suffix.
+// The four request kinds: path, fixture prefix, what names the fixture, suffix.
 const struct {
     const char *path, *prefix, *selector, *suffix;
 } Kinds[] = {
-    {"/maps/api/geocode/xml", "geocode", "address", ".xml"},
-    {"/maps/api/directions/xml", "directions", "origin", ".xml"},
-    {"/search", "search", "q", ".xml"},
-    {"/route/v1/driving/", "route", "", ".json"},
+    {"/maps/api/geocode/xml", "geocode", "address=", ".xml"},
+    {"/maps/api/directions/xml", "directions", "origin=", ".xml"},
+    {"/search", "search", "q=", ".xml"},
+    {"/route/v1/driving/", "route", "/driving/", ".json"},
 };
 
-void Answer(const Call &c) {
-    const size_t at = c.target.find("misbehave");
-    if (at != std::string::npos) {
-        const size_t begin = c.target.find_first_not_of('/', at + 9);
-        const auto mode =
-            Misbehaviours.find(c.target.substr(begin, c.target.find_first_of("&/", begin) - begin));
-        if (mode != Misbehaviours.end()) return mode->second(c);
-    }
+// The mode named after "misbehave" (an address "misbehave404", a path "/misbehave/404").
+std::string Mode(const std::string &target) {
+    size_t at = target.find("misbehave");
+    if (at == std::string::npos) return "";
+    at = target.find_first_not_of('/', at + 9);
+    size_t end = at;
+    while (end < target.size() && std::isalnum(static_cast<unsigned char>(target[end]))) ++end;
+    return target.substr(at, end - at);
+}
+
+void Reply(const Call &c) {
+    const std::string mode = Mode(c.target);
+    const std::string canned = ReadFile(c.dir + "/misbehave-" + Key(mode));
+    if (!mode.empty() && !canned.empty()) return void(Send(c.client, Answer(canned)));
+    if (Misbehaviours.count(mode)) return Misbehaviours.at(mode)(c);
     for (const auto &kind : Kinds) {
         if (c.target.rfind(kind.path, 0) != 0) continue;
         const std::string selector = Selector(c.target, kind.selector);
         if (selector.rfind("hits", 0) == 0)
-            return void(
-                Send(c.client, Response(200, GeneratedResults(std::atoi(selector.c_str() + 4)))));
-        std::string fixture =
+            return void(Send(c.client, Answer(GeneratedResults(std::atoi(selector.c_str() + 4)))));
+        const std::string fixture =
             ReadFile(c.dir + "/" + kind.prefix + "-" + Key(selector) + kind.suffix);
-        if (fixture.empty()) fixture = ReadFile(c.dir + "/" + kind.prefix + kind.suffix);
-        return void(Send(c.client, Answer(fixture)));
+        return void(Send(
+            c.client,
+            Answer(fixture.empty() ? ReadFile(c.dir + "/" + kind.prefix + kind.suffix) : fixture)));
     }
-    Send(c.client, Response(c.target.rfind("/maps?", 0) == 0 ? 200 : 404, "<html>map</html>"));
+    Send(c.client,
+         Answer(c.target.rfind("/maps?", 0) == 0 ? "<html>map</html>" : "HTTP/1.1 404 X\n\n"));
 }
 
 double NowMs() {
     return std::chrono::duration<double, std::milli>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-std::string Header(const std::string &head, const std::string &name) {
-    const size_t at = head.find("\r\n" + name + ": ");
-    if (at == std::string::npos) return "";
-    const size_t begin = at + name.size() + 4;
-    return head.substr(begin, head.find("\r\n", begin) - begin);
 }
 
 } // namespace
@@ -256,26 +228,26 @@ void FakeMapService::AcceptLoop() {
 }
 
 void FakeMapService::Serve(Worker &worker) {
-    const int client = worker.client;
     std::string head;
     char buffer[4096];
     for (ssize_t n; head.find("\r\n\r\n") == std::string::npos && head.size() < 1 << 20 &&
-                    (n = ::recv(client, buffer, sizeof buffer, 0)) > 0;)
+                    (n = ::recv(worker.client, buffer, sizeof buffer, 0)) > 0;)
         head.append(buffer, size_t(n));
-    const std::string line = head.substr(0, head.find("\r\n"));
-    if (!line.empty()) {
+    std::istringstream words(head);
+    std::string method, target;
+    words >> method >> target;
+    if (!target.empty()) {
+        const std::string line = head.substr(0, head.find("\r\n")),
+                          agent = Selector(head, "User-Agent: ");
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            requests_.push_back({line, Header(head, "User-Agent"), NowMs()});
+            requests_.push_back({line, agent.substr(0, agent.find('\r')), NowMs()});
         }
         if (onRequest) onRequest(line);
-        std::istringstream words(line);
-        std::string method, target;
-        words >> method >> target;
-        Answer(Call{client, target, dir_, stop_});
+        Reply(Call{worker.client, target, dir_, stop_});
     }
     std::lock_guard<std::mutex> lock(mutex_); // not closed under the destructor's shutdown
-    ::shutdown(client, SHUT_RDWR);
-    ::close(client);
+    ::shutdown(worker.client, SHUT_RDWR);
+    ::close(worker.client);
     worker.done = true;
 }

@@ -1,19 +1,33 @@
 #!/usr/bin/env bash
-# Builds the .deb with CPack and checks that it installs the program, its desktop entry
-# and its icons. Usage: package_check.sh BUILD_DIR
+# Builds the .deb as Debian builds packages (Release, Debian's hardening flags, stripped),
+# checks that it installs what a user needs, and has Debian's own checkers pass it:
+# lintian (no error, no warning but those the README justifies), appstreamcli and
+# desktop-file-validate. Usage: package_check.sh SOURCE_DIR BUILD_DIR ICON_SIZES...
 set -euo pipefail
-cd "$1"
+source=$1 build=$2
+shift 2
+flags() { dpkg-buildflags --get "$1"; }
+cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DGEODATEN_TESTS=OFF \
+  -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" >/dev/null
+cmake --build "$build" -j"$(nproc)" >/dev/null
+cd "$build"
 rm -f geodaten_*.deb
 cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
 deb=$(ls geodaten_*.deb)
-dpkg-deb -c "$deb" | awk '{print $6}' > package-files.txt
-expected=(./usr/bin/geodaten ./usr/share/applications/geodaten.desktop
-  ./usr/share/icons/hicolor/scalable/apps/geodaten.svg)
-for size in 16 20 24 32 40 48 64 72 96 128; do
-  expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/geodaten.png")
-done
+dpkg-deb -c "$deb" | awk '{print $6}' >package-files.txt
+expected=(./usr/bin/geodaten ./usr/bin/geodaten-batch ./usr/share/applications/geodaten.desktop
+  ./usr/share/icons/hicolor/scalable/apps/geodaten.svg ./usr/share/man/man1/geodaten.1.gz
+  ./usr/share/man/man1/geodaten-batch.1.gz ./usr/share/metainfo/org.example.geodaten.metainfo.xml
+  ./usr/share/doc/geodaten/copyright ./usr/share/doc/geodaten/changelog.gz)
+for size in "$@"; do expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/geodaten.png"); done
 for file in "${expected[@]}"; do
   grep -qxF "$file" package-files.txt || { echo "missing in $deb: $file"; exit 1; }
 done
-dpkg-deb -f "$deb" Depends | grep -q xdg-utils || { echo "no dependency on xdg-utils"; exit 1; }
-echo "package: $deb holds all ${#expected[@]} files"
+rm -rf unpacked && dpkg-deb -x "$deb" unpacked
+MANPAGER=cat man -l unpacked/usr/share/man/man1/geodaten.1.gz | grep -q "GEODATEN_PROVIDER" || { echo "man page"; exit 1; }
+appstreamcli validate --no-net unpacked/usr/share/metainfo/org.example.geodaten.metainfo.xml
+desktop-file-validate unpacked/usr/share/applications/geodaten.desktop
+lintian --tag-display-limit 0 "$deb" >lintian.log 2>&1 || true
+grep -v 'running with root privileges' lintian.log || true
+if grep -E '^(E|W): ' lintian.log; then echo "lintian: unjustified errors or warnings"; exit 1; fi
+echo "package: $deb holds all ${#expected[@]} files; lintian, appstreamcli and desktop-file-validate pass"

@@ -117,23 +117,12 @@ private Q_SLOTS:
                                              "Daten © OpenStreetMap-Mitwirkende (ODbL)");
         QCOMPARE(window->size(), QSize(692, 430));
         QVERIFY(window->windowIcon().availableSizes().size() >= 10);
-        QCOMPARE(Text("txtAdr") + Text("txtAdr1") + Text("txtAdr2"),
-                 "9220 Velden AT9220 Velden AT9500 Villach AT");
-        QCOMPARE(Text("txtLG") + Text("txtBR") + Text("txtRLink"), "");
-        QCOMPARE(Find<QGroupBox>("FM(1)")->geometry(), QRect(4, 40, 681, 385));
-        QCOMPARE(Find<QGroupBox>("FM(0)")->geometry(), Find<QGroupBox>("FM(1)")->geometry());
+        QCOMPARE(Find<QGroupBox>("FM(1)")->geometry(), QRect(4, 40, 681, 385)); // onto FM(0)
         QVERIFY(Find<QGroupBox>("FM(0)")->isVisible() && !Find<QGroupBox>("FM(1)")->isVisible());
         QVERIFY(Find<QRadioButton>("optD(0)")->isChecked());
-        QCOMPARE(Focus(), Find<QPushButton>("cmdDo"));
-        QCOMPARE(Find<QLabel>("Label1")->text(), "Länge : ");
-        QCOMPARE(Find<QPushButton>("cmdCopyBR")->toolTip(), "Kopieren der Koordinate");
-        QCOMPARE(List()->rowCount(), 0);
-        for (int column = 0; column < 4; ++column)
-            QCOMPARE(List()->horizontalHeaderItem(column)->text(),
-                     QStringList({"Adresse", "Länge", "Breite", ""})[column]);
+        QCOMPARE(Focus(), Find<QPushButton>("cmdDo")); // the first in tab order, at first show
         QCOMPARE(List()->SendMessage(L_LSVIEW::LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 33);
         QVERIFY(QFontInfo(Find<QPlainTextEdit>("txtErg")->font()).fixedPitch());
-        QCOMPARE(Find<QPlainTextEdit>("txtErg")->font().pointSizeF(), 9.75);
     }
 
     void keyboard() {
@@ -164,19 +153,14 @@ private Q_SLOTS:
         QCOMPARE(header->sectionViewportPosition(3) + header->sectionSize(3),
                  lv->viewport()->width());
         QVERIFY(header->sectionSize(0) >= lv->fontMetrics().horizontalAdvance(Cell(0, 0)));
-        L_LSVIEW::LvGridLines(lv, L_LSVIEW::Off);
-        L_LSVIEW::LvFullRowSelect(lv, L_LSVIEW::Off);
-        L_LSVIEW::LvGridLines(lv, L_LSVIEW::On);
+        L_LSVIEW::LvFullRowSelect(lv, L_LSVIEW::Off); // read, modify, write: grid lines stay
         QCOMPARE(lv->SendMessage(L_LSVIEW::LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 1);
-        QCOMPARE(lv->selectionBehavior(), QAbstractItemView::SelectItems);
         const int before = lv->columnWidth(0);
         lv->View = 1;
         L_LSVIEW::LvSetColumnWidths(lv, 1, before + 50);
         QCOMPARE(lv->columnWidth(0), before); // not in report view
         lv->View = L_LSVIEW::ViewReport;
-        L_LSVIEW::LvSetColumnWidths(lv, 1, before + 50);
-        L_LSVIEW::LvSetColumnWidths(lv, 5, 10);
-        L_LSVIEW::LvSetColumnWidths(lv, 0, 10);
+        for (int column : {1, 5, 0}) L_LSVIEW::LvSetColumnWidths(lv, column, before + 50 * column);
         QCOMPARE(lv->columnWidth(0), before + 50); // columns outside 1..n are ignored
         QVERIFY2(lv->isVisible(), "shown again");
     }

@@ -5,7 +5,7 @@ set -euo pipefail
 run_packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev libgeographiclib-dev
   xdg-utils fonts-liberation)
 test_packages=(libgtest-dev xvfb xdotool xclip imagemagick clang-14 libclang-rt-14-dev
-  libbenchmark-dev libpugixml-dev dpkg-dev file)
+  libpugixml-dev pkg-config dpkg-dev file lintian appstream desktop-file-utils man-db)
 wanted=("${run_packages[@]}")
 [ "${1:-run}" = test ] && wanted+=("${test_packages[@]}")
 missing=()

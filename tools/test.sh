@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs every test: the tests with warnings as errors,
-# the XML reader's fuzz smoke and the benchmarks, then the tests once more under
-# AddressSanitizer + UndefinedBehaviorSanitizer. Needs no display and no network.
+# Installs what is missing, builds and runs every test: the tests with warnings as errors
+# (the package check among them), the XML reader's fuzz smoke and the benchmarks, then the
+# tests once more under AddressSanitizer + UndefinedBehaviorSanitizer. Needs no display
+# and no network.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh test
@@ -9,7 +10,7 @@ jobs=$(nproc)
 export no_proxy=127.0.0.1 NO_PROXY=127.0.0.1 QT_QPA_PLATFORM=offscreen
 
 echo "== build and test (warnings as errors)"
-cmake -S . -B build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGEODATEN_WERROR=ON -DGEODATEN_BENCH=ON >/dev/null
+cmake -S . -B build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DGEODATEN_BENCH=ON >/dev/null
 cmake --build build/ci -j"$jobs"
 ctest --test-dir build/ci --output-on-failure -j"$jobs"
 
@@ -25,9 +26,10 @@ grep -E 'Done|stat::number_of_executed_units' build/fuzz/fuzz.log
 echo "== benchmarks"
 build/ci/bench/xml_bench
 build/ci/bench/road_bench
+build/ci/bench/batch_bench
 
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DGEODATEN_WERROR=ON -DGEODATEN_SANITIZE=ON >/dev/null
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DGEODATEN_SANITIZE=ON >/dev/null
 cmake --build build/asan -j"$jobs" --target core_tests window_tests fake_map_service
 ASAN_OPTIONS=detect_leaks=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

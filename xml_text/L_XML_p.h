@@ -58,11 +58,12 @@ inline void XmlCapture::Flush() {
 
 inline void XmlCapture::Verbatim(const char *from, size_t n) {
     Q_ASSERT(from);
-    stored = false;
-    if (from == spanEnd) { // the input goes on where the span ends
+    if (from == spanEnd) { // the input goes on where the span ends (never just after a store:
+        Q_ASSERT(!stored); // the end tag that stored it lies between)
         spanEnd += n;
         return;
     }
+    stored = false;
     if (n == 0) return;
     if (spanEnd != spanBegin) Flush();
     spanBegin = from;
