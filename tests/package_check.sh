@@ -2,10 +2,11 @@
 # Builds the .deb as Debian builds packages (Release, Debian's hardening flags, stripped),
 # checks that it installs what a user needs, and has Debian's own checkers pass it:
 # lintian (no error, no warning but those the README justifies), appstreamcli and
-# desktop-file-validate. Usage: package_check.sh SOURCE_DIR BUILD_DIR ICON_SIZES...
+# desktop-file-validate; the packaged geodaten-batch runs against the fake service.
+# Usage: package_check.sh SOURCE_DIR BUILD_DIR FAKE_SERVICE ICON_SIZES...
 set -euo pipefail
-source=$1 build=$2
-shift 2
+source=$1 build=$2 fake=$3
+shift 3
 flags() { dpkg-buildflags --get "$1"; }
 cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DGEODATEN_TESTS=OFF \
   -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" >/dev/null
@@ -30,4 +31,13 @@ desktop-file-validate unpacked/usr/share/applications/geodaten.desktop
 lintian --tag-display-limit 0 "$deb" >lintian.log 2>&1 || true
 grep -v 'running with root privileges' lintian.log || true
 if grep -E '^(E|W): ' lintian.log; then echo "lintian: unjustified errors or warnings"; exit 1; fi
+# The packaged batch tool, as a user runs it after installing: both commands, open provider.
+"$fake" --port 0 --dir "$source/tests/fixtures" >fake.log &
+trap 'kill $!' EXIT
+for _ in $(seq 50); do [ -s fake.log ] && break; sleep 0.1; done
+base="http://127.0.0.1:$(head -1 fake.log)"
+export GEODATEN_NOMINATIM_URL=$base GEODATEN_OSRM_URL=$base GEODATEN_PACE_MS=0 TEMP=$PWD no_proxy=127.0.0.1 LC_ALL=C.UTF-8
+unset GEODATEN_SERVICE_URL GEODATEN_API_KEY GEODATEN_PROVIDER
+printf 'Adresse\n9220 Velden AT\n' | unpacked/usr/bin/geodaten-batch geocode --quiet | grep -q ',OK$' || { echo "batch geocode"; exit 1; }
+printf 'from,to\n9220 Velden AT,9500 Villach AT\n' | unpacked/usr/bin/geodaten-batch distance | grep -q '24.312,00:24:36,1476,OK' || { echo "batch distance"; exit 1; }
 echo "package: $deb holds all ${#expected[@]} files; lintian, appstreamcli and desktop-file-validate pass"
