@@ -38,6 +38,21 @@ void GeoJsonFeature(Output &out, const QStringList &fields, const Point &point) 
     out.firstFeature = false;
 }
 
+// The row's columns as elements named `element` with a "name" attribute; each value as the
+// element's text or, with `valueElement`, in a child of that name.
+void ColumnElements(Output &out, const QStringList &fields, const QString &element,
+                    const QString &valueElement) {
+    for (qsizetype k = 0; k < out.columns.size(); ++k) {
+        out.xml->writeStartElement(element);
+        out.xml->writeAttribute(QStringLiteral("name"), out.columns[k]);
+        if (valueElement.isEmpty())
+            out.xml->writeCharacters(fields.value(k));
+        else
+            out.xml->writeTextElement(valueElement, fields.value(k));
+        out.xml->writeEndElement();
+    }
+}
+
 void GpxWaypoint(Output &out, const QStringList &fields, const Point &point) {
     QXmlStreamWriter &xml = *out.xml;
     xml.writeStartElement(QStringLiteral("wpt"));
@@ -46,12 +61,7 @@ void GpxWaypoint(Output &out, const QStringList &fields, const Point &point) {
     xml.writeTextElement(QStringLiteral("name"), point.name);
     xml.writeTextElement(QStringLiteral("desc"), point.description);
     xml.writeStartElement(QStringLiteral("extensions"));
-    for (qsizetype k = 0; k < out.columns.size(); ++k) {
-        xml.writeStartElement(QStringLiteral("geodaten:column"));
-        xml.writeAttribute(QStringLiteral("name"), out.columns[k]);
-        xml.writeCharacters(fields.value(k));
-        xml.writeEndElement();
-    }
+    ColumnElements(out, fields, QStringLiteral("geodaten:column"), QString());
     xml.writeEndElement();
     xml.writeEndElement();
 }
@@ -62,12 +72,7 @@ void KmlPlacemark(Output &out, const QStringList &fields, const Point &point) {
     xml.writeTextElement(QStringLiteral("name"), point.name);
     xml.writeTextElement(QStringLiteral("description"), point.description);
     xml.writeStartElement(QStringLiteral("ExtendedData"));
-    for (qsizetype k = 0; k < out.columns.size(); ++k) {
-        xml.writeStartElement(QStringLiteral("Data"));
-        xml.writeAttribute(QStringLiteral("name"), out.columns[k]);
-        xml.writeTextElement(QStringLiteral("value"), fields.value(k));
-        xml.writeEndElement();
-    }
+    ColumnElements(out, fields, QStringLiteral("Data"), QStringLiteral("value"));
     xml.writeEndElement();
     xml.writeStartElement(QStringLiteral("Point")); // longitude first, as KML writes it
     xml.writeTextElement(QStringLiteral("coordinates"),

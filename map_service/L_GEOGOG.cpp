@@ -139,10 +139,8 @@ bool FetchGoogle(const QString &service, const QString &root, const QString &url
     const QString key = KeySuffix(), shown = url.left(url.size() - key.size());
     if (!key.isEmpty() && !KeyMayGoTo(url)) {
         status.Word = QStringLiteral("REFUSED");
-        L_INET::Tell(service,
-                     QStringLiteral("the key goes over https only; give an https URL "
-                                    "in GEODATEN_SERVICE_URL"),
-                     shown);
+        L_INET::Tell(service, QStringLiteral("the key goes over https only"),
+                     QStringLiteral("give an https URL in GEODATEN_SERVICE_URL"), shown);
         return false;
     }
     const L_INET::Answer answer = L_INET::Download(L_INET::Request{url, {}, !key.isEmpty()}, file);
@@ -153,18 +151,14 @@ bool FetchGoogle(const QString &service, const QString &root, const QString &url
     QString message;
     StatusWord(QString::fromLatin1(answer.body), root, message);
     status.Word = L_INET::OutcomeWord(answer);
-    L_INET::Tell(service,
-                 message.isEmpty() ? answer.error : answer.error + QStringLiteral(": ") + message,
-                 shown);
+    L_INET::Tell(service, answer.error, message, shown);
     return false;
 }
 
 // The one line of an answer that was read but holds nothing, without the key.
 void TellEmpty(const QString &service, const ServiceStatus &status, const QString &message,
                const QString &url) {
-    const QString what =
-        message.isEmpty() ? status.Word : status.Word + QStringLiteral(": ") + message;
-    L_INET::Tell(service, what, url.left(url.size() - KeySuffix().size()));
+    L_INET::Tell(service, status.Word, message, url.left(url.size() - KeySuffix().size()));
 }
 
 bool GoogleGeocode(GeoQuery &query, QString &address, ServiceStatus &status) {

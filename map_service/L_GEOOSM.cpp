@@ -54,10 +54,6 @@ L_INET::Answer Ask(const QString &url, const QString &file) {
     return L_INET::Download(L_INET::Request{url, UserAgent(), false}, file);
 }
 
-QString Joined(const QString &word, const QString &message) {
-    return message.isEmpty() ? word : word + QStringLiteral(": ") + message;
-}
-
 // The five entities of XML and numeric character references, in a byte text of UTF-8: the
 // geocoder escapes "&", quotes and apostrophes in its names.
 QString DecodeEntities(const QString &byteText) {
@@ -200,15 +196,14 @@ bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status) {
         First(QString::fromLatin1(answer.body), QStringLiteral("error/message"));
     if (answer.outcome != L_INET::Outcome::Replaced) {
         status.Word = L_INET::OutcomeWord(answer);
-        L_INET::Tell(service, Joined(answer.error, L_UNICOD::Utf8ToText(message)),
-                     query.RequestUrl);
+        L_INET::Tell(service, answer.error, L_UNICOD::Utf8ToText(message), query.RequestUrl);
         return false;
     }
     query.ResponseText = QString::fromLatin1(answer.body); // the bytes of the file it wrote
     ReadSearchResponse(query);
     status.Word = query.HitCount > 0 ? QStringLiteral("OK") : QStringLiteral("ZERO_RESULTS");
     if (query.HitCount == 0)
-        L_INET::Tell(service, Joined(status.Word, L_UNICOD::Utf8ToText(message)), query.RequestUrl);
+        L_INET::Tell(service, status.Word, L_UNICOD::Utf8ToText(message), query.RequestUrl);
     return true;
 }
 
@@ -233,9 +228,10 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     if (!read && status.Word == QStringLiteral("INVALID_RESPONSE")) // an error page of a proxy
         status.Word = L_INET::OutcomeWord(answer);
     if (status.Word != QStringLiteral("OK")) {
-        QString what = read ? status.Word : answer.error; // "NoRoute", or "HTTP 400"
-        if (!read && status.Word != L_INET::OutcomeWord(answer)) what = Joined(what, status.Word);
-        L_INET::Tell(QStringLiteral("OSRM"), Joined(what, message), query.RequestUrl);
+        QString what = read ? status.Word : answer.error;        // "NoRoute", or "HTTP 400"
+        if (!read && status.Word != L_INET::OutcomeWord(answer)) // "HTTP 400: NoRoute"
+            what += QStringLiteral(": ") + status.Word;
+        L_INET::Tell(QStringLiteral("OSRM"), what, message, query.RequestUrl);
     }
     return read;
 }

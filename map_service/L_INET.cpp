@@ -126,9 +126,10 @@ QString OutcomeWord(const Answer &answer) {
     return QStringLiteral("NETWORK");
 }
 
-void Tell(const QString &service, const QString &what, const QString &url) {
+void Tell(const QString &service, const QString &what, const QString &message, const QString &url) {
+    const QString said = message.isEmpty() ? QString() : QStringLiteral(": ") + message;
     qCWarning(lcService).noquote()
-        << service + QStringLiteral(": ") + what + QStringLiteral(" (") + url + u')';
+        << service + QStringLiteral(": ") + what + said + QStringLiteral(" (") + url + u')';
 }
 
 Answer Download(const Request &request, const QString &file) {

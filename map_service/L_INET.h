@@ -40,8 +40,9 @@ struct Answer {
 // The outcome in the words of the batch tool's status column: "OK", "HTTP <status>",
 // "NETWORK" (no complete answer) or "FILE" (the response file could not be written).
 QString OutcomeWord(const Answer &answer);
-// One diagnostic line: "<service>: <what> (<url>)". The url must not carry a secret.
-void Tell(const QString &service, const QString &what, const QString &url);
+// One diagnostic line: "<service>: <what>[: <message>] (<url>)", the service's own message
+// when it sent one. The url must not carry a secret.
+void Tell(const QString &service, const QString &what, const QString &message, const QString &url);
 
 // GETs the URL (at most 5 redirects, http/https only, within the timeouts and the 16 MiB
 // cap) into a new unique part file beside `file`, reads the body back through that file's
