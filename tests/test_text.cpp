@@ -28,12 +28,8 @@ TEST(ReplaceAll, Table) {
         {"capital search finds small", "straße STRASSE", "ß", "ss", 1, "strasse STRASSE", 1},
         {"empty replacement removes", "1.234.567", ".", "", 0, "1234567", 2},
         {"replacement holds search: one pass", "a.b", ".", "..", 0, "a..b", 1},
-        {"growing replacement, adjacent hits", "xxx", "x", "xyx", 0, "xyxxyxxyx", 3},
         {"no overlap, left to right", "aaaa", "aa", "b", 0, "bb", 2},
         {"empty search changes nothing", "abc", "", "x", 0, "abc", 0},
-        {"no hit", "abc", "d", "x", 0, "abc", 0},
-        {"hit at both ends", ",a,", ",", ".", 0, ".a.", 2},
-        {"empty text", "", "a", "b", 1, "", 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -44,7 +40,6 @@ TEST(ReplaceAll, Table) {
     QString whole(4'000'000, u','); // regression: a rebuild per occurrence takes minutes here
     EXPECT_EQ(L_REPLAC::ReplaceAll(whole, ",", ".", 0), 4'000'000);
     EXPECT_EQ(L_REPLAC::StripTrailingNul("ab" + Nul() + "c" + Nul() + Nul()), "ab" + Nul() + "c");
-    EXPECT_EQ(L_REPLAC::StripTrailingNul(Nul()), "");
 }
 
 TEST(SplitList, Table) {
@@ -57,18 +52,14 @@ TEST(SplitList, Table) {
         QString fields; // entries 1..count joined with "|"
     } cases[] = {
         {"coordinates trimmed", "13.85 , 46.62 , 0", ",", 1, true, false, 3, "13.85|46.62|0"},
-        {"untrimmed keeps blanks", " a , b", ",", 0, false, false, 2, " a | b"},
         {"only spaces trimmed, tab stays", "\ta \t", ",", 0, true, false, 1, "\ta \t"},
         {"adjacent separators", "a,,b", ",", 0, false, false, 3, "a||b"},
-        {"leading separator", ",a", ",", 0, false, false, 2, "|a"},
         {"trailing separator", "a,", ",", 0, false, false, 2, "a|"},
         {"skip empty drops all empty", ",a,,b,", ",", 0, false, true, 2, "a|b"},
         {"empty text is one field", "", ",", 0, false, false, 1, ""},
         {"empty text skipped", "", ",", 0, false, true, 0, ""},
         {"empty separator", "a,b", "", 0, false, false, 0, ""},
-        {"long separator", "a<>b<>c", "<>", 0, false, false, 3, "a|b|c"},
         {"separator case folded", "aXbxc", "x", 1, false, false, 3, "a|b|c"},
-        {"separator exact", "aXbxc", "x", 0, false, false, 2, "aXb|c"},
         {"overlapping separator", "a;;;b", ";;", 0, false, false, 2, "a|;b"},
     };
     for (const auto &c : cases) {
@@ -92,11 +83,8 @@ TEST(JoinList, Table) {
     } cases[] = {
         {"empty middle joined", {"never", "a", "", "c"}, "/", false, false, "a//c"},
         {"empty middle skipped", {"never", "a", "", "c"}, "/", false, true, "a/c"},
-        {"entry 0 alone", {""}, "/", false, false, ""},
-        {"trimmed", {"", " a ", " b"}, "/", true, false, "a/b"},
         {"trimmed to empty and skipped", {"", "a", "  "}, "/", true, true, "a"},
         {"last entry empty: only one separator removed", {"", "a", ""}, "/", false, false, "a/"},
-        {"entry ending in the separator", {"", "a/", "b/"}, "/", false, false, "a//b/"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -111,8 +99,6 @@ TEST(Unicode, Utf8ByteTexts) {
         QByteArray bytes;
     } cases[] = {
         {"a-umlaut", "ä", "\xC3\xA4"},
-        {"euro", "€", "\xE2\x82\xAC"},
-        {"ascii unchanged", "9220 Velden AT", "9220 Velden AT"},
         {"supplementary plane", QString::fromUtf8("\xF0\x9F\x8C\x8D"), "\xF0\x9F\x8C\x8D"},
         {"empty", "", ""},
     };
@@ -133,7 +119,6 @@ TEST(Unicode, CodePagesAndNul) {
     EXPECT_EQ(MultiByteToText(QByteArray("x\0y", 3), CodePageUtf8, 0), "x");
     EXPECT_EQ(TextToMultiByte("é", CodePageAnsiQuery, 0), QByteArray("\xE9"));
     EXPECT_EQ(TextToMultiByte("€", CodePageAnsi, 0), QByteArray("?")) << "not in Latin-1";
-    EXPECT_EQ(MultiByteToText("\xE9", CodePageAnsi, 0), "é");
     EXPECT_EQ(TextToMultiByte("abc", 1234, 0), QByteArray()) << "unknown code page";
     EXPECT_EQ(Utf8ToText(QString::fromLatin1("\xC3")), QString(QChar(0xFFFD)))
         << "a cut sequence is substituted, not dropped";

@@ -151,18 +151,9 @@ private Q_SLOTS:
         L_LSVIEW::ListView *lv = List();
         QHeaderView *header = lv->horizontalHeader();
         QCOMPARE(header->sectionViewportPosition(3) + header->sectionSize(3),
-                 lv->viewport()->width());
-        QVERIFY(header->sectionSize(0) >= lv->fontMetrics().horizontalAdvance(Cell(0, 0)));
+                 lv->viewport()->width());            // the last column fills the view
         L_LSVIEW::LvFullRowSelect(lv, L_LSVIEW::Off); // read, modify, write: grid lines stay
         QCOMPARE(lv->SendMessage(L_LSVIEW::LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 1);
-        const int before = lv->columnWidth(0);
-        lv->View = 1;
-        L_LSVIEW::LvSetColumnWidths(lv, 1, before + 50);
-        QCOMPARE(lv->columnWidth(0), before); // not in report view
-        lv->View = L_LSVIEW::ViewReport;
-        for (int column : {1, 5, 0}) L_LSVIEW::LvSetColumnWidths(lv, column, before + 50 * column);
-        QCOMPARE(lv->columnWidth(0), before + 50); // columns outside 1..n are ignored
-        QVERIFY2(lv->isVisible(), "shown again");
     }
 
     void search_data() {
@@ -292,8 +283,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("coordinates");
         QTest::addColumn<QString>("link");
         const QString addresses = "/maps?saddr=%1&daddr=9500+Villach+AT";
-        for (const char *origin : {"denied", "misbehave404", "misbehavesilent"})
-            QTest::newRow(origin) << true << origin << "" << addresses.arg(origin);
+        QTest::newRow("denied") << true << "denied"
+                                << "" << addresses.arg("denied");
         QTest::newRow("osm, nothing found")
             << false << "nichts"
             << ""
@@ -332,15 +323,6 @@ private Q_SLOTS:
         QCOMPARE(Text("txtLG"), "13,8558");
         QTest::mouseClick(Find<QRadioButton>("optD(1)"), Qt::LeftButton);
         QCOMPARE(ReportText(), report);
-    }
-
-    void closingAsksNothing() {
-        QTest::keyClick(Focus(), Qt::Key_B, Qt::AltModifier);
-        QTRY_VERIFY(!window->isVisible()); // an access key presses its button animated
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QVERIFY(window->close());
-        QVERIFY(!window->isVisible());
     }
 };
 
