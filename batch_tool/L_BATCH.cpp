@@ -165,16 +165,13 @@ QStringList Keys(const Input &input, const QStringList &fields) {
     return {from, to, PairKey(from, to)};
 }
 
-QHash<size_t, int> Recurring(std::vector<size_t> &hashes, qint64 &distinct) {
+// Sorts the hashes and calls `run(hash, count)` once for each distinct one.
+template <typename Run> void Runs(std::vector<size_t> &hashes, Run run) {
     std::sort(hashes.begin(), hashes.end());
-    QHash<size_t, int> recurring;
-    distinct = 0;
-    for (size_t k = 0, run; k < hashes.size(); k += run) {
-        for (run = 1; k + run < hashes.size() && hashes[k + run] == hashes[k];) ++run;
-        ++distinct;
-        if (run > 1) recurring.insert(hashes[k], int(run));
+    for (size_t k = 0, count; k < hashes.size(); k += count) {
+        for (count = 1; k + count < hashes.size() && hashes[k + count] == hashes[k];) ++count;
+        run(hashes[k], int(count));
     }
-    return recurring;
 }
 
 // Rows, distinct addresses, the keys that come again, and an unterminated quote.
@@ -196,9 +193,10 @@ Survey SurveyList(const Input &input) {
             if (k < 2) addresses.push_back(qHash(rowKeys[k]));
         }
     }
-    qint64 distinctKeys = 0;
-    survey.recurring = Recurring(keys, distinctKeys);
-    Recurring(addresses, survey.distinct);
+    Runs(keys, [&](size_t hash, int count) {
+        if (count > 1) survey.recurring.insert(hash, count);
+    });
+    Runs(addresses, [&](size_t, int) { ++survey.distinct; });
     return survey;
 }
 
@@ -422,7 +420,7 @@ void ShowProgress(Job &job, qint64 row) {
     if (!job.progress) return;
     const qint64 total = job.survey.rows, elapsed = job.clock.elapsed() / 1000;
     const qint64 worked = row - job.skipped, left = total - row;
-    const qint64 rest = worked > 0 ? job.clock.elapsed() / 1000 * left / worked : 0;
+    const qint64 rest = worked > 0 ? elapsed * left / worked : 0;
     std::fprintf(stderr, "\r%lld/%lld Zeilen (%lld %%), %s vergangen, noch etwa %s   ", row, total,
                  total ? row * 100 / total : 100, qUtf8Printable(Clock(elapsed)),
                  qUtf8Printable(Clock(rest)));

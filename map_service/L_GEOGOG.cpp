@@ -131,19 +131,25 @@ QString GeocodeWord(const GeoQuery &query, QString &message) {
     return word.toUpper() == QStringLiteral("OK") ? QStringLiteral("ZERO_RESULTS") : word;
 }
 
+// The URL as a diagnostic line shows it: without the key.
+QString WithoutKey(const QString &url) {
+    return url.left(url.size() - KeySuffix().size());
+}
+
 // Download, then read the file: the request (with the key, if any, over a safe way only)
 // into the response file, and the bytes that the download wrote into responseText. A
 // failure sets the status word and writes its one diagnostic line.
 bool FetchGoogle(const QString &service, const QString &root, const QString &url,
                  const QString &file, QString &responseText, ServiceStatus &status) {
-    const QString key = KeySuffix(), shown = url.left(url.size() - key.size());
-    if (!key.isEmpty() && !KeyMayGoTo(url)) {
+    const bool key = !KeySuffix().isEmpty();
+    const QString shown = WithoutKey(url);
+    if (key && !KeyMayGoTo(url)) {
         status.Word = QStringLiteral("REFUSED");
         L_INET::Tell(service, QStringLiteral("the key goes over https only"),
                      QStringLiteral("give an https URL in GEODATEN_SERVICE_URL"), shown);
         return false;
     }
-    const L_INET::Answer answer = L_INET::Download(L_INET::Request{url, {}, !key.isEmpty()}, file);
+    const L_INET::Answer answer = L_INET::Download(L_INET::Request{url, {}, key}, file);
     if (answer.outcome == L_INET::Outcome::Replaced) {
         responseText = QString::fromLatin1(answer.body);
         return true;
@@ -158,7 +164,7 @@ bool FetchGoogle(const QString &service, const QString &root, const QString &url
 // The one line of an answer that was read but holds nothing, without the key.
 void TellEmpty(const QString &service, const ServiceStatus &status, const QString &message,
                const QString &url) {
-    L_INET::Tell(service, status.Word, message, url.left(url.size() - KeySuffix().size()));
+    L_INET::Tell(service, status.Word, message, WithoutKey(url));
 }
 
 bool GoogleGeocode(GeoQuery &query, QString &address, ServiceStatus &status) {

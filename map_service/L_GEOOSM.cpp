@@ -221,18 +221,19 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     const L_INET::Answer answer = Ask(query.RequestUrl, query.TempFile);
     const bool read = answer.outcome == L_INET::Outcome::Replaced;
     if (read) query.ResponseText = QString::fromLatin1(answer.body);
-    QString message;
     status.Word = L_INET::OutcomeWord(answer);
-    if (read || answer.outcome == L_INET::Outcome::HttpError) // the router explains its "no"
-        ReadRouteAnswer(answer.body, query, status, message);
-    if (!read && status.Word == QStringLiteral("INVALID_RESPONSE")) // an error page of a proxy
-        status.Word = L_INET::OutcomeWord(answer);
-    if (status.Word != QStringLiteral("OK")) {
-        QString what = read ? status.Word : answer.error;        // "NoRoute", or "HTTP 400"
-        if (!read && status.Word != L_INET::OutcomeWord(answer)) // "HTTP 400: NoRoute"
-            what += QStringLiteral(": ") + status.Word;
-        L_INET::Tell(QStringLiteral("OSRM"), what, message, query.RequestUrl);
+    QString what = answer.error, message;                       // "HTTP 400", or libcurl's text
+    if (read || answer.outcome == L_INET::Outcome::HttpError) { // the router explains its "no"
+        ServiceStatus said = status;
+        ReadRouteAnswer(answer.body, query, said, message);
+        if (read || said.Word != QStringLiteral("INVALID_RESPONSE")) { // not a proxy's page
+            // "NoRoute" from an answer read, "HTTP 400: NoRoute" from an error status
+            what = read ? said.Word : what + QStringLiteral(": ") + said.Word;
+            status = said;
+        }
     }
+    if (status.Word != QStringLiteral("OK"))
+        L_INET::Tell(QStringLiteral("OSRM"), what, message, query.RequestUrl);
     return read;
 }
 
