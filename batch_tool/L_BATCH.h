@@ -1,6 +1,6 @@
 #pragma once
-// geodaten-batch: coordinates or distances for every row of a CSV list, through the
-// provider the window uses, written row by row as they finish.
+// geodaten-batch's command line: its options, their German help, and what they may not be
+// together. Every option and format name stands once, in the table of L_BATCH.cpp.
 #include "batch_tool/L_OUTPUT.h"
 
 #include <QString>
@@ -8,19 +8,26 @@
 
 namespace L_BATCH {
 
-enum class Mode { Geocode, Distance };
+enum class Mode { Geocode, Distance, Reverse };
 
 struct Options {
     Mode mode = Mode::Geocode;
     QString input = QStringLiteral("-"); // a file, or "-" for standard input
     QString output;                      // a file; empty for standard output
+    QString failed;                      // --failed: the rows without a result
     L_OUTPUT::Format format = L_OUTPUT::Format::Csv;
-    bool all = false, resume = false, quiet = false;
-    QString column;      // --column: the address column
-    QStringList columns; // --columns: the start and end columns
+    bool all = false, resume = false, quiet = false, noCache = false;
+    QString encoding;         // --encoding: "utf-8" or "windows-1252"; empty: told by the file
+    QStringList column;       // --column: the address's columns, joined with ", "
+    QStringList from, to;     // --from/--to (or --columns VON,NACH): the ends' columns
+    QString lat, lon, point;  // --lat/--lon or --point: the point's columns
+    int parallel = 1;         // --parallel: requests in flight to servers of one's own
+    int year = 0, days = 220; // --pauschale JAHR, --tage N
+    QString coords;           // --coords: dms, dm, utm, mgrs or geo
 };
 
-constexpr int ExitAllFound = 0, ExitSomeWithout = 1, ExitUsage = 2, ExitInterrupted = 130;
+constexpr int ExitAllFound = 0, ExitSomeWithout = 1, ExitUsage = 2, ExitWrite = 3,
+              ExitInterrupted = 130;
 
 // The options of a command line (without the program's name). False, with a message,
 // for a usage error; `help` or `version` set when asked for.
@@ -28,11 +35,5 @@ bool ParseArguments(const QStringList &arguments, Options &options, QString &mes
                     bool &version);
 // What --help prints, in German.
 QString Usage();
-// The whole run: one of the exit statuses; messages, notes, progress and the summary go
-// to standard error.
-int Run(const Options &options);
-// Asks a run in progress to end after its current row (SIGINT, SIGTERM): its output is
-// closed as a valid document and the run ends with ExitInterrupted.
-void RequestStop();
 
 } // namespace L_BATCH

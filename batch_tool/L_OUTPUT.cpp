@@ -2,6 +2,7 @@
 
 #include "map_service/L_VALUE.h"
 #include "xml_text/L_CSV.h"
+#include "xml_text/L_REPLAC.h"
 
 #include <QFileDevice>
 #include <QJsonArray>
@@ -12,8 +13,26 @@ namespace L_OUTPUT {
 
 namespace {
 
-void Flush(Output &out) {
-    if (auto *file = qobject_cast<QFileDevice *>(out.device)) file->flush();
+const struct {
+    const char *name;
+    Format format;
+} Formats[] = {
+    {"csv", Format::Csv}, {"geojson", Format::GeoJson}, {"gpx", Format::Gpx}, {"kml", Format::Kml}};
+
+// Whole bytes, flushed to the system; on failure the file is cut back to its last
+// complete record and the reason kept.
+bool Put(Output &out, const QByteArray &bytes) {
+    if (!out.error.isEmpty()) return false;
+    auto *file = qobject_cast<QFileDevice *>(out.device);
+    qint64 at = 0; // a short write is tried on, so that the system tells why it stops
+    for (qint64 n = 0; at < bytes.size() && (n = out.device->write(bytes.mid(at))) > 0;) at += n;
+    if (at == bytes.size() && (!file || file->flush())) {
+        out.written += bytes.size();
+        return true;
+    }
+    out.error = out.name + QStringLiteral(": ") + out.device->errorString();
+    if (file) file->resize(out.written); // never a cut record; where it cannot, so be it
+    return false;
 }
 
 // Coordinates in the form the formats ask for: decimal points, no exponent.
@@ -21,7 +40,32 @@ QString Coordinate(const QString &serviceText) {
     return L_VALUE::FormatServiceNumber(L_VALUE::LeadingNumber(serviceText));
 }
 
-void GeoJsonFeature(Output &out, const QStringList &fields, const Point &point) {
+QString RowId(const Point &point) {
+    return QString::number(point.row) +
+           (point.hit > 1 ? u'.' + QString::number(point.hit) : QString());
+}
+
+// Text for XML: escaped, and without the characters XML cannot hold.
+QString Xml(const QString &text) {
+    return L_REPLAC::Clean(text).toHtmlEscaped();
+}
+
+// The row's columns as elements named `element` with a "name" attribute, each value as
+// the element's text or in a child `valueElement`.
+QString ColumnElements(const Output &out, const QStringList &fields, const QString &element,
+                       const QString &valueElement) {
+    QString xml;
+    for (qsizetype k = 0; k < out.columns.size(); ++k) {
+        const QString value =
+            valueElement.isEmpty()
+                ? Xml(fields.value(k))
+                : QStringLiteral("<%1>%2</%1>").arg(valueElement, Xml(fields.value(k)));
+        xml += QStringLiteral("<%1 name=\"%2\">%3</%1>").arg(element, Xml(out.columns[k]), value);
+    }
+    return xml;
+}
+
+QByteArray GeoJsonFeature(const Output &out, const QStringList &fields, const Point &point) {
     QJsonObject properties{{QStringLiteral("name"), point.name},
                            {QStringLiteral("description"), point.description}};
     for (qsizetype k = 0; k < out.columns.size(); ++k)
@@ -31,109 +75,117 @@ void GeoJsonFeature(Output &out, const QStringList &fields, const Point &point) 
         {QStringLiteral("coordinates"), QJsonArray{L_VALUE::LeadingNumber(point.longitude),
                                                    L_VALUE::LeadingNumber(point.latitude)}}};
     const QJsonObject feature{{QStringLiteral("type"), QStringLiteral("Feature")},
+                              {QStringLiteral("id"), RowId(point)},
                               {QStringLiteral("geometry"), geometry},
                               {QStringLiteral("properties"), properties}};
-    out.device->write(out.firstFeature ? "\n" : ",\n");
-    out.device->write(QJsonDocument(feature).toJson(QJsonDocument::Compact));
+    return QJsonDocument(feature).toJson(QJsonDocument::Compact);
+}
+
+QString GpxWaypoint(const Output &out, const QStringList &fields, const Point &point) {
+    return QStringLiteral("<wpt lat=\"%1\" lon=\"%2\"><name>%3</name><desc>%4</desc><extensions>"
+                          "<geodaten:row>%5</geodaten:row>%6</extensions></wpt>")
+        .arg(Coordinate(point.latitude), Coordinate(point.longitude), Xml(point.name),
+             Xml(point.description), RowId(point),
+             ColumnElements(out, fields, QStringLiteral("geodaten:column"), QString()));
+}
+
+QString KmlPlacemark(const Output &out, const QStringList &fields, const Point &point) {
+    return QStringLiteral("<Placemark id=\"r%1\"><name>%2</name><description>%3</description>"
+                          "<ExtendedData>%4</ExtendedData><Point><coordinates>%5,%6</coordinates>"
+                          "</Point></Placemark>")
+        .arg(RowId(point), Xml(point.name), Xml(point.description),
+             ColumnElements(out, fields, QStringLiteral("Data"), QStringLiteral("value")),
+             Coordinate(point.longitude), Coordinate(point.latitude));
+}
+
+// A GeoJSON record line less a separator an earlier run wrote before it.
+QByteArray Feature(Output &out, QByteArray line) {
+    if (line.startsWith(',')) line.remove(0, 1);
+    const QByteArray separated = (out.firstFeature ? QByteArray() : QByteArray(",")) + line;
     out.firstFeature = false;
-}
-
-// The row's columns as elements named `element` with a "name" attribute; each value as the
-// element's text or, with `valueElement`, in a child of that name.
-void ColumnElements(Output &out, const QStringList &fields, const QString &element,
-                    const QString &valueElement) {
-    for (qsizetype k = 0; k < out.columns.size(); ++k) {
-        out.xml->writeStartElement(element);
-        out.xml->writeAttribute(QStringLiteral("name"), out.columns[k]);
-        if (valueElement.isEmpty())
-            out.xml->writeCharacters(fields.value(k));
-        else
-            out.xml->writeTextElement(valueElement, fields.value(k));
-        out.xml->writeEndElement();
-    }
-}
-
-void GpxWaypoint(Output &out, const QStringList &fields, const Point &point) {
-    QXmlStreamWriter &xml = *out.xml;
-    xml.writeStartElement(QStringLiteral("wpt"));
-    xml.writeAttribute(QStringLiteral("lat"), Coordinate(point.latitude));
-    xml.writeAttribute(QStringLiteral("lon"), Coordinate(point.longitude));
-    xml.writeTextElement(QStringLiteral("name"), point.name);
-    xml.writeTextElement(QStringLiteral("desc"), point.description);
-    xml.writeStartElement(QStringLiteral("extensions"));
-    ColumnElements(out, fields, QStringLiteral("geodaten:column"), QString());
-    xml.writeEndElement();
-    xml.writeEndElement();
-}
-
-void KmlPlacemark(Output &out, const QStringList &fields, const Point &point) {
-    QXmlStreamWriter &xml = *out.xml;
-    xml.writeStartElement(QStringLiteral("Placemark"));
-    xml.writeTextElement(QStringLiteral("name"), point.name);
-    xml.writeTextElement(QStringLiteral("description"), point.description);
-    xml.writeStartElement(QStringLiteral("ExtendedData"));
-    ColumnElements(out, fields, QStringLiteral("Data"), QStringLiteral("value"));
-    xml.writeEndElement();
-    xml.writeStartElement(QStringLiteral("Point")); // longitude first, as KML writes it
-    xml.writeTextElement(QStringLiteral("coordinates"),
-                         Coordinate(point.longitude) + u',' + Coordinate(point.latitude));
-    xml.writeEndElement();
-    xml.writeEndElement();
-}
-
-void BeginXml(Output &out) {
-    out.xml = std::make_unique<QXmlStreamWriter>(out.device);
-    out.xml->setAutoFormatting(true);
-    out.xml->writeStartDocument();
-    if (out.format == Format::Gpx) {
-        out.xml->writeStartElement(QStringLiteral("gpx"));
-        out.xml->writeDefaultNamespace(QStringLiteral("http://www.topografix.com/GPX/1/1"));
-        out.xml->writeNamespace(QStringLiteral("https://geodaten.invalid/columns"),
-                                QStringLiteral("geodaten"));
-        out.xml->writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
-        out.xml->writeAttribute(QStringLiteral("creator"), QStringLiteral("geodaten-batch"));
-    } else {
-        out.xml->writeStartElement(QStringLiteral("kml"));
-        out.xml->writeDefaultNamespace(QStringLiteral("http://www.opengis.net/kml/2.2"));
-        out.xml->writeStartElement(QStringLiteral("Document"));
-    }
+    return separated;
 }
 
 } // namespace
 
-void Begin(Output &out, const QStringList &added, bool bom) {
+bool FormatNamed(const QString &name, Format &format) {
+    for (const auto &f : Formats)
+        if (name.toLower() == QLatin1String(f.name)) return format = f.format, true;
+    return false;
+}
+
+QStringList FormatNames() {
+    QStringList names;
+    for (const auto &f : Formats) names.append(QString::fromLatin1(f.name));
+    return names;
+}
+
+QByteArray Opening(const Output &out, const QStringList &added) {
     switch (out.format) {
     case Format::Csv:
-        if (bom) out.device->write("\xEF\xBB\xBF");
-        Record(out, out.columns + added);
-        return;
+        return (out.bom ? QByteArray("\xEF\xBB\xBF") : QByteArray()) +
+               (out.sepLine ? QByteArray("sep=") + out.delimiter + out.lineEnd : QByteArray()) +
+               L_CSV::EncodeRecord(out.columns + added, out.delimiter) + out.lineEnd;
     case Format::GeoJson:
-        out.device->write(R"({"type":"FeatureCollection","features":[)");
-        break;
+        return "{\"type\":\"FeatureCollection\",\"features\":[\n";
     case Format::Gpx:
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx "
+               "xmlns=\"http://www.topografix.com/GPX/1/1\" "
+               "xmlns:geodaten=\"https://geodaten.invalid/columns\" version=\"1.1\" "
+               "creator=\"geodaten-batch\">\n";
     case Format::Kml:
-        BeginXml(out);
-        break;
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml "
+               "xmlns=\"http://www.opengis.net/kml/2.2\">\n"
+               "<Document>\n";
     }
-    Flush(out);
+    return QByteArray();
 }
 
-void Record(Output &out, const QStringList &fields) {
-    out.device->write(L_CSV::EncodeRecord(fields, out.delimiter) + out.lineEnd);
-    Flush(out);
+QByteArray Closing(const Output &out) {
+    switch (out.format) {
+    case Format::Csv:
+        return QByteArray();
+    case Format::GeoJson:
+        return "]}\n";
+    case Format::Gpx:
+        return "</gpx>\n";
+    case Format::Kml:
+        return "</Document>\n</kml>\n";
+    }
+    return QByteArray();
 }
 
-void Place(Output &out, const QStringList &fields, const Point &point) {
-    if (out.format == Format::GeoJson) GeoJsonFeature(out, fields, point);
-    if (out.format == Format::Gpx) GpxWaypoint(out, fields, point);
-    if (out.format == Format::Kml) KmlPlacemark(out, fields, point);
-    Flush(out);
+bool Begin(Output &out, const QStringList &added) {
+    return Put(out, Opening(out, added));
 }
 
-void End(Output &out) {
-    if (out.format == Format::GeoJson) out.device->write("\n]}\n");
-    if (out.xml) out.xml->writeEndDocument(); // closes every open element
-    Flush(out);
+bool Record(Output &out, const QStringList &fields) {
+    return Put(out, L_CSV::EncodeRecord(fields, out.delimiter) + out.lineEnd);
+}
+
+bool Place(Output &out, const QStringList &fields, const Point &point) {
+    QByteArray line;
+    if (out.format == Format::GeoJson) line = Feature(out, GeoJsonFeature(out, fields, point));
+    if (out.format == Format::Gpx) line = GpxWaypoint(out, fields, point).toUtf8();
+    if (out.format == Format::Kml) line = KmlPlacemark(out, fields, point).toUtf8();
+    return Put(out, line + '\n');
+}
+
+bool Copy(Output &out, const QByteArray &records) {
+    if (out.format != Format::GeoJson) return Put(out, records);
+    QByteArray lines;
+    for (const QByteArray &line : records.split('\n'))
+        if (!line.isEmpty()) lines += Feature(out, line) + '\n';
+    return Put(out, lines);
+}
+
+bool End(Output &out) {
+    return Put(out, Closing(out));
+}
+
+QString SafeCell(const QString &text) {
+    static const QString risky = QStringLiteral("=+-@\t\r");
+    return !text.isEmpty() && risky.contains(text[0]) ? u'\'' + text : text;
 }
 
 } // namespace L_OUTPUT

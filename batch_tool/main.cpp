@@ -1,5 +1,6 @@
 // geodaten-batch: the command line, the signals, the exit status.
 #include "batch_tool/L_BATCH.h"
+#include "batch_tool/L_RUN.h"
 
 #include <QCoreApplication>
 
@@ -8,7 +9,7 @@
 
 namespace {
 void Stop(int) {
-    L_BATCH::RequestStop(); // the current row finishes; the output is closed validly
+    L_RUN::Interrupt(); // transfers end at once; finished rows stay, the output is closed validly
 }
 } // namespace
 
@@ -30,5 +31,5 @@ int main(int argc, char *argv[]) {
     }
     std::signal(SIGINT, Stop);
     std::signal(SIGTERM, Stop);
-    return L_BATCH::Run(options);
+    return L_RUN::Run(options);
 }

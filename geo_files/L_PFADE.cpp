@@ -1,12 +1,15 @@
 #include "geo_files/L_PFADE.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
 #include <io.h>
 #include <windows.h>
 #else
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -113,6 +116,31 @@ bool StandardErrorIsTerminal() {
     return _isatty(2) != 0;
 #else
     return isatty(2) != 0;
+#endif
+}
+
+bool TryLock(QFileDevice &file) {
+#ifdef Q_OS_WIN
+    OVERLAPPED at{};
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
+#else
+    return ::flock(file.handle(), LOCK_EX | LOCK_NB) == 0;
+#endif
+}
+
+bool SameFile(const QString &a, const QString &b) {
+    const QFileInfo first(a), second(b);
+    if (!first.exists() || !second.exists()) return false;
+    if (first.canonicalFilePath() == second.canonicalFilePath()) return true;
+#ifdef Q_OS_WIN
+    return false; // hard links: the canonical path is all Windows offers here cheaply
+#else
+    struct stat x {
+    }, y{};
+    return ::stat(QFile::encodeName(a).constData(), &x) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &y) == 0 && x.st_dev == y.st_dev &&
+           x.st_ino == y.st_ino;
 #endif
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Paths, separators and existence tests. Both "\" and "/" count as separators when a
 // path is taken apart; the separator that is added is the native one.
+#include <QFileDevice>
 #include <QString>
 
 namespace L_PFADE {
@@ -31,5 +32,10 @@ QString PathParent(const QString &path);
 QString CutAtNul(const QString &text);
 // True when standard error goes to a terminal (where a progress line may be rewritten).
 bool StandardErrorIsTerminal();
+// Takes an exclusive lock on the open file for this process without waiting; false when
+// another holds it. Closing the file gives the lock up.
+bool TryLock(QFileDevice &file);
+// True when both paths name one existing file, also through a symlink or a hard link.
+bool SameFile(const QString &a, const QString &b);
 
 } // namespace L_PFADE

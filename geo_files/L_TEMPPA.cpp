@@ -118,4 +118,26 @@ qint32 ReadFileText(const QString &path, QString &content) {
     return qint32(bytes.size());
 }
 
+QString CacheFolder() {
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return cache.isEmpty() ? QString() : cache + QStringLiteral("/geodaten/");
+}
+
+QString RuntimeFolder() {
+    const QString runtime = Env("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime + QStringLiteral("/geodaten/");
+    return CacheFolder();
+}
+
+QString OwnFolder(const QString &folder) {
+    if (folder.isEmpty()) return QString();
+    if (!QFileInfo(folder).isDir()) {
+        if (!QDir().mkpath(folder)) return QString();
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+    }
+    return L_PFADE::AddBackslash(folder);
+}
+
 } // namespace L_TEMPPA

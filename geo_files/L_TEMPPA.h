@@ -18,4 +18,13 @@ QString GetTempFolder();
 // gives 0 and leaves content as it was.
 qint32 ReadFileText(const QString &path, QString &content);
 
+// The program's folder in the user's cache: $XDG_CACHE_HOME/geodaten/ (~/.cache/geodaten/).
+QString CacheFolder();
+// Where short-lived files of this session go: $XDG_RUNTIME_DIR/geodaten/ where it is set,
+// else the cache folder.
+QString RuntimeFolder();
+// The folder, created (with its parents) for this user alone (mode 0700) when missing,
+// ending in a separator; empty when it cannot be made.
+QString OwnFolder(const QString &folder);
+
 } // namespace L_TEMPPA

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDirIterator>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,7 +16,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <atomic>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -48,9 +51,8 @@ static void LoadResources() {
 
 B_MAIN::B_MAIN(QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("B_MAIN"));
-    osm = L_GEOGOG::ActiveProvider() == L_GEOGOG::Provider::Osm;
-    setWindowTitle(osm ? QStringLiteral("GEO Daten zur Adresse  mit OpenStreetMap ermitteln")
-                       : QStringLiteral("GEO Daten zur Adresse  mit Google ermitteln"));
+    setWindowTitle(QStringLiteral("GEO Daten zur Adresse  mit %1 ermitteln")
+                       .arg(QString::fromUtf8(L_QUERY::ActiveService().titleWord)));
     LoadResources();
     QIcon icon; // every size the build put into the resources
     for (QDirIterator it(QStringLiteral(":/geodaten/icons"), {QStringLiteral("geodaten-*.png")});
@@ -90,9 +92,7 @@ void B_MAIN::BuildSearchView() {
     cmdDo = Place(new QPushButton(QStringLiteral("Suchen"), frame), QStringLiteral("cmdDo"), 8400,
                   300, 1635, 315);
     lv = Place(new L_LSVIEW::ListView(frame), QStringLiteral("lv"), 180, 720, 9855, 4515);
-    lv->setToolTip(osm ? QStringLiteral("Doppelklick zum Öffnen in OpenStreetMap\n"
-                                        "Daten © OpenStreetMap-Mitwirkende (ODbL)")
-                       : QStringLiteral("Doppelclick zum Öffnen in Google-Maps"));
+    lv->setToolTip(QString::fromUtf8(L_QUERY::ActiveService().listTooltip));
     lv->setTabKeyNavigation(false); // Tab leaves the list along the tab order
     txtAdr = Place(new QLineEdit(frame), QStringLiteral("txtAdr"), 180, 300, 8055, 285);
     txtLG = Place(new QLineEdit(frame), QStringLiteral("txtLG"), 1260, 5340, 2475, 285);
@@ -252,7 +252,7 @@ void B_MAIN::lv_DblClick() {
     const int row = curItem->row();
     const double longitude = L_VALUE::ParseLocaleNumber(lv->item(row, 1)->text());
     const double latitude = L_VALUE::ParseLocaleNumber(lv->item(row, 2)->text());
-    L_GEOGOG::ShowHitOnMap(latitude, longitude);
+    L_QUERY::ShowHitOnMap(latitude, longitude);
 }
 
 void B_MAIN::ShowSelectedCoordinates() {
@@ -313,13 +313,35 @@ void B_MAIN::SetReport(const QString &text) {
 }
 
 bool B_MAIN::RunGeocodeQuery(L_GEOGOG::GeoQuery &query, QString &address) {
-    return L_GEOGOG::QueryGeocode(query, address);
+    return AwaitRoad([&] { return L_QUERY::QueryGeocode(query, address); });
 }
 
 bool B_MAIN::RunRouteQuery(L_GEOGOG::RouteQuery &query, QString &origin, QString &destination) {
-    return L_GEOGOG::QueryRoute(query, origin, destination);
+    return AwaitRoad([&] { return L_QUERY::QueryRoute(query, origin, destination); });
 }
 
 QString B_MAIN::BuildRouteLink(const L_GEOGOG::RouteQuery &query) {
-    return L_GEOGOG::QueryRouteLink(query);
+    return L_QUERY::QueryRouteLink(query);
+}
+
+bool B_MAIN::AwaitRoad(const std::function<bool()> &road) {
+    long connectMs = 0, totalMs = 0;
+    L_INET::Timeouts(connectMs, totalMs);
+    const qint64 deadline = L_INET::NowMs() + totalMs;
+    std::atomic<bool> stop{false}, done{false};
+    bool result = false;
+    QEventLoop waiting;
+    std::thread helper([&] {
+        L_INET::SetLimits({&stop, deadline});
+        result = road();
+        done = true;
+        QMetaObject::invokeMethod(
+            &waiting, [&waiting] { waiting.quit(); }, Qt::QueuedConnection);
+    });
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (!done) waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    stop = true; // when the program quits meanwhile, the road gives up at once
+    helper.join();
+    QApplication::restoreOverrideCursor();
+    return result;
 }

@@ -4,11 +4,13 @@
 // fixed twips geometry of the layout; every handler reads controls, calls the core and
 // writes controls.
 #include "main_window/L_LSVIEW.h"
-#include "map_service/L_GEOGOG.h"
+#include "map_service/L_QUERY.h"
 
 #include <QHash>
 #include <QIcon>
 #include <QWidget>
+
+#include <functional>
 
 class QGroupBox;
 class QLabel;
@@ -47,7 +49,6 @@ private:
     QLineEdit *txtRLink = nullptr;
     QHash<QString, QIcon> img;           // the image list: key "GEO", the row icon
     QTableWidgetItem *curItem = nullptr; // the current row, or none; not the selection
-    bool osm = false;                    // the open services answer (title and tooltip)
 
     void BuildControls();
     void BuildSearchView();
@@ -78,8 +79,12 @@ private:
     void cmdRoute_Click();
     void SetReport(const QString &text);
 
-    // The window's own queries: they block until the answer is downloaded and read.
+    // The window's own queries: they return once the answer is downloaded and read.
     bool RunGeocodeQuery(L_GEOGOG::GeoQuery &query, QString &address);
     bool RunRouteQuery(L_GEOGOG::RouteQuery &query, QString &origin, QString &destination);
     QString BuildRouteLink(const L_GEOGOG::RouteQuery &query);
+    // Runs the road on a helper thread while the handler waits for it here: the window
+    // repaints and shows the wait cursor, the user's input waits until the answer is there,
+    // and the whole road ends within the total timeout.
+    bool AwaitRoad(const std::function<bool()> &road);
 };

@@ -3,7 +3,7 @@
 #include "geo_files/L_GEODST.h"
 #include "map_service/L_URLCOD.h"
 #include "map_service/L_VALUE.h"
-#include "xml_text/L_SPLITL.h"
+#include "xml_text/L_REPLAC.h"
 #include "xml_text/L_UNICOD.h"
 #include "xml_text/L_XML.h"
 
@@ -11,47 +11,32 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QUrl>
-
-#include <chrono>
-#include <mutex>
-#include <thread>
+#include <QLocale>
 
 namespace L_GEOOSM {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using L_STATUS::Status;
+using L_XML::XmlFirst;
 
-QString Base(const char *variable, const char *fallback) {
-    QString base = qEnvironmentVariable(variable);
-    if (base.isEmpty()) base = QString::fromLatin1(fallback);
-    while (base.endsWith(u'/')) base.chop(1);
-    return base;
+// A point asked about: 7 decimals, about 1 cm.
+QString Fixed(double degrees) {
+    return QString::number(degrees, 'f', 7);
 }
 
-QString First(const QString &text, const QString &path) {
-    QStringList entries;
-    return L_XML::XmlQuery(text, path, entries) >= 1 ? entries[1] : QString();
+// A coordinate that is wholly a finite number within `limit` degrees, written again from
+// the number (with the decimals the geocoder gave): its text never goes further.
+bool ReadDegrees(const QString &text, double limit, QString &degrees) {
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    degrees = L_VALUE::FormatLike(value, text.trimmed());
+    return ok && std::isfinite(value) && std::fabs(value) <= limit;
 }
 
-// The usage policy of both services: a request waits out the rest of the pause since the
-// previous request of this process to the same host.
-void WaitForTurn(const QString &url) {
-    static std::mutex mutex;
-    static QHash<QString, Clock::time_point> previous;
-    const QString host = QUrl(url).adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString();
-    const std::lock_guard<std::mutex> lock(mutex);
-    const auto last = previous.constFind(host);
-    if (last != previous.constEnd())
-        std::this_thread::sleep_until(*last + std::chrono::milliseconds(PaceMs()));
-    previous.insert(host, Clock::now());
-}
-
-// A request to one of the open services, in its turn, with the program's name.
-L_INET::Answer Ask(const QString &url, const QString &file) {
-    WaitForTurn(url);
-    return L_INET::Download(L_INET::Request{url, UserAgent(), false}, file);
+// The longitude and latitude texts of a place's coordinates.
+QString Piece(const GeoQuery &place, int piece) {
+    return place.HitCoordinates.value(1).section(u',', piece, piece);
 }
 
 // The five entities of XML and numeric character references, in a byte text of UTF-8: the
@@ -84,63 +69,94 @@ QString DecodeEntities(const QString &byteText) {
     return out;
 }
 
-// The geocoding answer of an address: remembered in the run's memo, or asked for. False
-// (with the status and its one line) when the address has no place.
-bool Locate(const QString &address, GeoQuery &place, ServiceStatus &status,
-            const GeocodeMemo *memo) {
-    if (const GeoQuery *known = memo && memo->recall ? memo->recall(address) : nullptr) {
-        place = *known;
-        status.Word = place.HitCount > 0 ? QStringLiteral("OK") : QStringLiteral("ZERO_RESULTS");
-        return place.HitCount > 0;
-    }
-    QString sent = address;
-    if (!Geocode(place, sent, status)) return false;
-    if (memo && memo->remember) memo->remember(address, place);
-    return place.HitCount > 0;
+// A name of the geocoder's as text: UTF-8 decoded, entities decoded, controls removed.
+QString NameText(const QString &byteText) {
+    return L_REPLAC::Clean(L_UNICOD::Utf8ToText(DecodeEntities(byteText)));
 }
 
-// Longitude and latitude texts of a hit's coordinates, as the geocoder wrote them.
-void Coordinates(const GeoQuery &place, QString &longitude, QString &latitude) {
-    QStringList pieces;
-    L_SPLITL::SplitList(place.HitCoordinates.value(1), pieces, QStringLiteral(","), 0, true, false);
-    longitude = pieces.value(1);
-    latitude = pieces.value(2);
+// A request in its turn, with the program's name; the answer's text when it was read,
+// else the status and its one diagnostic line.
+L_INET::Answer Ask(const QString &service, const QString &url, const QString &file,
+                   const L_INET::Kept *kept, ServiceStatus &status) {
+    const L_INET::Answer answer =
+        L_INET::Fetch(L_INET::Request{url, UserAgent(), false}, file, kept);
+    if (answer.outcome != L_INET::Outcome::Replaced) {
+        status = L_INET::StatusOf(answer);
+        const QString message = XmlFirst(QString::fromLatin1(answer.body), "error/message");
+        L_INET::Tell(service, answer.error, L_UNICOD::Utf8ToText(message), url);
+    }
+    return answer;
+}
+
+// The place of an address: the geocoder's first hit. False (with the status and its one
+// line) when the address has none.
+bool Locate(const QString &address, GeoQuery &place, ServiceStatus &status,
+            const L_INET::Kept *kept) {
+    QString sent = address;
+    return L_GEOOSM::Geocode(place, sent, status, kept) && place.HitCount > 0;
 }
 
 // The ends of the route from the two places: addresses, coordinates and the sphere.
 void FillEnds(RouteQuery &query, const GeoQuery &start, const GeoQuery &end) {
     query.StartAddress = start.HitAddresses.value(1);
     query.EndAddress = end.HitAddresses.value(1);
-    Coordinates(start, query.StartLongitude, query.StartLatitude);
-    Coordinates(end, query.EndLongitude, query.EndLatitude);
-    using L_VALUE::ParseDecimal;
-    query.StraightDistance = L_GEOGOG::KilometreText(L_GEODST::GeoDistance(
-        ParseDecimal(query.StartLongitude), ParseDecimal(query.StartLatitude),
-        ParseDecimal(query.EndLongitude), ParseDecimal(query.EndLatitude), 0));
+    query.StartLongitude = Piece(start, 0);
+    query.StartLatitude = Piece(start, 1);
+    query.EndLongitude = Piece(end, 0);
+    query.EndLatitude = Piece(end, 1);
+    query.StraightDistance =
+        L_GEOGOG::KilometreText(L_GEOGOG::StraightKilometres(query, L_GEODST::MethodSphere));
+}
+
+// The one line of a route that was not found: "NoRoute" from an answer that was read,
+// "HTTP 400: NoRoute" from an error status, libcurl's text when no answer came.
+void TellRoute(const L_INET::Answer &answer, RouteQuery &query, ServiceStatus &status) {
+    const bool read = answer.outcome == L_INET::Outcome::Replaced;
+    QString what = answer.error, message;
+    if (read || answer.outcome == L_INET::Outcome::HttpError) { // the router explains its "no"
+        ServiceStatus said = status;
+        ReadRouteAnswer(answer.body, query, said, message);
+        if (read || said.code != Status::InvalidResponse) { // not a proxy's page
+            what = read ? L_STATUS::Word(said) : what + QStringLiteral(": ") + L_STATUS::Word(said);
+            status = said;
+        }
+    }
+    if (status.code != Status::Ok)
+        L_INET::Tell(QStringLiteral("OSRM"), what, message, query.RequestUrl);
+}
+
+// The address parts of a reverse answer; a town or village stands in for a city.
+void ReadAddressParts(const QString &text, ReverseQuery &query) {
+    const auto part = [&](const char *name) {
+        return NameText(
+            XmlFirst(text, QStringLiteral("reversegeocode/addressparts/") + QLatin1String(name)));
+    };
+    query.Road = part("road");
+    query.HouseNumber = part("house_number");
+    query.Postcode = part("postcode");
+    for (const char *place : {"city", "town", "village"})
+        if (query.City.isEmpty()) query.City = part(place);
+    query.Country = part("country");
 }
 
 } // namespace
 
 QString NominatimUrl() {
-    return Base("GEODATEN_NOMINATIM_URL", "https://nominatim.openstreetmap.org");
+    return L_URLCOD::BaseUrl("GEODATEN_NOMINATIM_URL",
+                             QStringLiteral("https://nominatim.openstreetmap.org"));
 }
 
 QString OsrmUrl() {
-    return Base("GEODATEN_OSRM_URL", "https://router.project-osrm.org");
+    return L_URLCOD::BaseUrl("GEODATEN_OSRM_URL",
+                             QStringLiteral("https://router.project-osrm.org"));
 }
 
 QString OsmUrl() {
-    return Base("GEODATEN_OSM_URL", "https://www.openstreetmap.org");
+    return L_URLCOD::BaseUrl("GEODATEN_OSM_URL", QStringLiteral("https://www.openstreetmap.org"));
 }
 
 QByteArray UserAgent() {
     return QByteArrayLiteral("geodaten/" GEODATEN_VERSION);
-}
-
-qint64 PaceMs() {
-    bool ok = false;
-    const qint64 wanted = qEnvironmentVariable("GEODATEN_PACE_MS").toLongLong(&ok);
-    return ok && wanted >= 0 && wanted <= 60'000 ? wanted : 1000;
 }
 
 QString SearchRequestUrl(const QString &address) {
@@ -148,10 +164,10 @@ QString SearchRequestUrl(const QString &address) {
            QStringLiteral("&format=xml&limit=50&accept-language=de");
 }
 
-QString RouteRequestUrl(const QString &startLon, const QString &startLat, const QString &endLon,
-                        const QString &endLat) {
-    return OsrmUrl() + QStringLiteral("/route/v1/driving/") + startLon + u',' + startLat + u';' +
-           endLon + u',' + endLat + QStringLiteral("?overview=false");
+QString RouteRequestUrl(const RouteQuery &query) {
+    return OsrmUrl() + QStringLiteral("/route/v1/driving/") + query.StartLongitude + u',' +
+           query.StartLatitude + u';' + query.EndLongitude + u',' + query.EndLatitude +
+           QStringLiteral("?overview=false");
 }
 
 void ReadSearchResponse(GeoQuery &query) {
@@ -160,9 +176,13 @@ void ReadSearchResponse(GeoQuery &query) {
         L_XML::XmlQuery(query.ResponseText, QStringLiteral("searchresults/place"), places);
     for (int k = 1; k <= count; ++k) {
         const QString &place = places[k];
-        L_GEOGOG::AddGeoHit(query, DecodeEntities(First(place, QStringLiteral("display_name"))),
-                            First(place, QStringLiteral("lon")) + u',' +
-                                First(place, QStringLiteral("lat")) + QStringLiteral(",0"));
+        QString lat, lon;
+        if (!ReadDegrees(XmlFirst(place, QStringLiteral("lat")), 90, lat) ||
+            !ReadDegrees(XmlFirst(place, QStringLiteral("lon")), 180, lon))
+            continue; // no place on earth
+        const QString name = NameText(XmlFirst(place, QStringLiteral("display_name")));
+        L_GEOGOG::AddGeoHit(query, L_UNICOD::TextToUtf8(name),
+                            lon + u',' + lat + QStringLiteral(",0"));
     }
 }
 
@@ -174,67 +194,106 @@ void ReadRouteAnswer(const QByteArray &json, RouteQuery &query, ServiceStatus &s
     message = error.error == QJsonParseError::NoError
                   ? answer.value(QStringLiteral("message")).toString()
                   : error.errorString();
-    if (code != QStringLiteral("Ok")) {
-        status.Word = code.isEmpty() ? QStringLiteral("INVALID_RESPONSE") : code;
-        return;
+    const ServiceStatus read =
+        L_STATUS::FromService(code == QStringLiteral("Ok") ? QStringLiteral("OK") : code);
+    status.code = read.code;
+    status.said = read.said;
+    if (status.code != Status::Ok) return;
+    const QJsonArray routes = answer.value(QStringLiteral("routes")).toArray();
+    const QJsonObject first = routes.at(0).toObject();
+    status.DrivingMetres = first.value(QStringLiteral("distance")).toDouble(std::nan(""));
+    status.DrivingSeconds = first.value(QStringLiteral("duration")).toDouble(std::nan(""));
+    for (const QJsonValue &route : routes) {
+        const double metres = route.toObject().value(QStringLiteral("distance")).toDouble(-1);
+        if (!(status.ShortestMetres <= metres)) status.ShortestMetres = metres;
     }
-    const QJsonObject route = answer.value(QStringLiteral("routes")).toArray().at(0).toObject();
-    status.Word = QStringLiteral("OK");
-    status.DrivingMetres = route.value(QStringLiteral("distance")).toDouble(std::nan(""));
-    status.DrivingSeconds = route.value(QStringLiteral("duration")).toDouble(std::nan(""));
+    for (double value : {status.DrivingMetres, status.DrivingSeconds, status.ShortestMetres})
+        if (!(value >= 0) || !std::isfinite(value)) status.code = Status::InvalidResponse;
+    if (status.code != Status::Ok) return;
     query.DrivingDistance = L_GEOGOG::KilometreText(status.DrivingMetres / 1000.0);
     query.DrivingTime = L_GEOGOG::DrivingTimeText(status.DrivingSeconds);
 }
 
-bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status) {
+bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status, const L_INET::Kept *kept) {
     query.TempFile = L_GEOGOG::ResponseFilePath();
     query.Address = address; // as typed: the geocoder matches UTF-8 text, umlauts included
     query.RequestUrl = SearchRequestUrl(query.Address);
     const QString service = QStringLiteral("Nominatim");
-    const L_INET::Answer answer = Ask(query.RequestUrl, query.TempFile);
-    const QString message =
-        First(QString::fromLatin1(answer.body), QStringLiteral("error/message"));
-    if (answer.outcome != L_INET::Outcome::Replaced) {
-        status.Word = L_INET::OutcomeWord(answer);
-        L_INET::Tell(service, answer.error, L_UNICOD::Utf8ToText(message), query.RequestUrl);
-        return false;
-    }
+    const L_INET::Answer answer = Ask(service, query.RequestUrl, query.TempFile, kept, status);
+    if (answer.outcome != L_INET::Outcome::Replaced) return false;
     query.ResponseText = QString::fromLatin1(answer.body); // the bytes of the file it wrote
     ReadSearchResponse(query);
-    status.Word = query.HitCount > 0 ? QStringLiteral("OK") : QStringLiteral("ZERO_RESULTS");
-    if (query.HitCount == 0)
-        L_INET::Tell(service, status.Word, L_UNICOD::Utf8ToText(message), query.RequestUrl);
+    bool listed = false;
+    XmlFirst(query.ResponseText, QStringLiteral("searchresults"), &listed);
+    status = L_STATUS::FromService(query.HitCount > 0 ? "OK" : listed ? "ZERO_RESULTS" : "");
+    if (status.code == Status::Ok || status.code == Status::ZeroResults)
+        L_INET::Remember(kept, answer, query.RequestUrl,
+                         query.HitCount > 0 ? L_INET::Keep::Found : L_INET::Keep::Nothing);
+    if (query.HitCount == 0) {
+        const QString message = XmlFirst(query.ResponseText, QStringLiteral("error/message"));
+        L_INET::Tell(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(message),
+                     query.RequestUrl);
+    }
     return true;
 }
 
 bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-           const GeocodeMemo *memo) {
+           const L_INET::Kept *kept, bool alternatives) {
     query.Origin = origin;
     query.Destination = destination;
     GeoQuery start, end;
-    if (!Locate(origin, start, status, memo) || !Locate(destination, end, status, memo))
-        return false;
+    const bool located =
+        Locate(origin, start, status, kept) && Locate(destination, end, status, kept);
+    const auto hits = [&] {
+        status.StartHits = start.HitCount;
+        status.EndHits = located || start.HitCount > 0 ? end.HitCount : -1;
+    };
+    hits();
+    if (!located) return false;
     FillEnds(query, start, end);
     query.TempFile = L_GEOGOG::ResponseFilePath();
-    query.RequestUrl = RouteRequestUrl(query.StartLongitude, query.StartLatitude,
-                                       query.EndLongitude, query.EndLatitude);
-    const L_INET::Answer answer = Ask(query.RequestUrl, query.TempFile);
+    query.RequestUrl =
+        RouteRequestUrl(query) + (alternatives ? QStringLiteral("&alternatives=3") : QString());
+    const L_INET::Answer answer =
+        L_INET::Fetch(L_INET::Request{query.RequestUrl, UserAgent(), false}, query.TempFile, kept);
     const bool read = answer.outcome == L_INET::Outcome::Replaced;
     if (read) query.ResponseText = QString::fromLatin1(answer.body);
-    status.Word = L_INET::OutcomeWord(answer);
-    QString what = answer.error, message;                       // "HTTP 400", or libcurl's text
-    if (read || answer.outcome == L_INET::Outcome::HttpError) { // the router explains its "no"
-        ServiceStatus said = status;
-        ReadRouteAnswer(answer.body, query, said, message);
-        if (read || said.Word != QStringLiteral("INVALID_RESPONSE")) { // not a proxy's page
-            // "NoRoute" from an answer read, "HTTP 400: NoRoute" from an error status
-            what = read ? said.Word : what + QStringLiteral(": ") + said.Word;
-            status = said;
-        }
-    }
-    if (status.Word != QStringLiteral("OK"))
-        L_INET::Tell(QStringLiteral("OSRM"), what, message, query.RequestUrl);
+    status = L_INET::StatusOf(answer);
+    TellRoute(answer, query, status);
+    hits();
+    if (status.code == Status::Ok)
+        L_INET::Remember(kept, answer, query.RequestUrl, L_INET::Keep::Found);
     return read;
+}
+
+bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept) {
+    query.TempFile = L_GEOGOG::ResponseFilePath();
+    query.RequestUrl = NominatimUrl() + QStringLiteral("/reverse?lat=") + Fixed(query.Latitude) +
+                       QStringLiteral("&lon=") + Fixed(query.Longitude) +
+                       QStringLiteral("&format=xml&zoom=18&addressdetails=1&accept-language=de");
+    const QString service = QStringLiteral("Nominatim");
+    const L_INET::Answer answer = Ask(service, query.RequestUrl, query.TempFile, kept, status);
+    if (answer.outcome != L_INET::Outcome::Replaced) return false;
+    query.ResponseText = QString::fromLatin1(answer.body);
+    bool refused = false, found = false;
+    const QString error =
+        XmlFirst(query.ResponseText, QStringLiteral("reversegeocode/error"), &refused);
+    const QString result =
+        XmlFirst(query.ResponseText, QStringLiteral("reversegeocode/result"), &found);
+    query.Address = NameText(result.mid(result.lastIndexOf(u'>') + 1)); // after its attributes
+    ReadAddressParts(query.ResponseText, query);
+    status = L_STATUS::FromService(!query.Address.isEmpty() ? "OK" : refused ? "ZERO_RESULTS" : "");
+    if (status.code == Status::Ok || status.code == Status::ZeroResults)
+        L_INET::Remember(kept, answer, query.RequestUrl,
+                         status.code == Status::Ok ? L_INET::Keep::Found : L_INET::Keep::Nothing);
+    if (status.code != Status::Ok)
+        L_INET::Tell(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(error),
+                     query.RequestUrl);
+    return true;
+}
+
+QStringList Bases() {
+    return {NominatimUrl(), OsrmUrl()};
 }
 
 QString PointLink(double latitude, double longitude) {

@@ -1,5 +1,8 @@
 #include "map_service/L_INET.h"
 
+#include "map_service/L_PACE.h"
+#include "xml_text/L_REPLAC.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -7,9 +10,11 @@
 #include <curl/curl.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -20,6 +25,11 @@ Q_LOGGING_CATEGORY(lcService, "geodaten.service")
 namespace L_INET {
 
 namespace {
+
+thread_local Limits limits;
+
+constexpr qsizetype ShownCharacters = 300; // of a message or URL in a diagnostic line
+constexpr int PollMs = 100;                // how soon a stop ends a transfer
 
 struct Sink {
     QFile *file;
@@ -38,11 +48,13 @@ size_t WriteBody(char *data, size_t one, size_t count, void *user) {
 }
 
 using Curl = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+using Multi = std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)>;
 using Headers = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
 void SetOptions(CURL *c, const Request &request, const QByteArray &url, Sink &sink) {
     long connectMs = 0, totalMs = 0;
     Timeouts(connectMs, totalMs);
+    totalMs = long(qBound(qint64(1), RemainingMs(), qint64(totalMs))); // the thread's deadline
     curl_easy_setopt(c, CURLOPT_URL, url.constData());
     curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);                // no SIGALRM in a GUI
@@ -51,18 +63,35 @@ void SetOptions(CURL *c, const Request &request, const QByteArray &url, Sink &si
                      request.httpsRedirectsOnly ? "https" : "http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, MaxRedirects); // a loop ends here
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, qMin(connectMs, totalMs));
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, totalMs); // silence and endless bodies
     curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(MaxResponseBytes));
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &WriteBody);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
 }
 
+// Runs the transfer, looking at the stop flag between polls; the libcurl result.
+CURLcode Perform(CURLM *multi, CURL *easy) {
+    curl_multi_add_handle(multi, easy);
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    for (int running = 1; running;) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) break;
+        if (running && StopRequested()) break;
+        if (running) curl_multi_poll(multi, nullptr, 0, PollMs, nullptr);
+    }
+    int left = 0;
+    while (CURLMsg *message = curl_multi_info_read(multi, &left))
+        if (message->msg == CURLMSG_DONE) result = message->data.result;
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}
+
 // The transfer into the sink; the answer's status and error are filled in.
 bool Transfer(const Request &request, Sink &sink, Answer &answer) {
     static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
     Curl curl(initialised == CURLE_OK ? curl_easy_init() : nullptr, &curl_easy_cleanup);
-    if (!curl) {
+    Multi multi(curl ? curl_multi_init() : nullptr, &curl_multi_cleanup);
+    if (!multi) {
         answer.error = QStringLiteral("libcurl cannot start");
         return false;
     }
@@ -73,10 +102,15 @@ bool Transfer(const Request &request, Sink &sink, Answer &answer) {
         headers.reset(curl_slist_append(nullptr, ("User-Agent: " + request.userAgent).constData()));
         curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.get());
     }
-    const CURLcode code = curl_easy_perform(curl.get());
+    const CURLcode code = Perform(multi.get(), curl.get());
     curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &answer.status);
+    curl_off_t retryAfter = 0;
+    if (curl_easy_getinfo(curl.get(), CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK &&
+        retryAfter > 0)
+        answer.retryAfterS = qint64(retryAfter);
     if (code != CURLE_OK) {
-        answer.error = QString::fromUtf8(curl_easy_strerror(code));
+        answer.error = StopRequested() ? QStringLiteral("abgebrochen")
+                                       : QString::fromUtf8(curl_easy_strerror(code));
         return false;
     }
     if (answer.status < 200 || answer.status > 299)
@@ -102,6 +136,31 @@ bool ReplaceFile(const QString &from, const QString &to, QString &error) {
 
 } // namespace
 
+void SetLimits(const Limits &wanted) {
+    limits = wanted;
+}
+
+bool StopRequested() {
+    return limits.stop && limits.stop->load();
+}
+
+qint64 NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+qint64 RemainingMs() {
+    return limits.deadlineMs > 0 ? limits.deadlineMs - NowMs() : qint64(1) << 40;
+}
+
+bool SleepMs(qint64 ms) {
+    const qint64 until = NowMs() + ms;
+    if (until > NowMs() + RemainingMs()) return false; // the deadline comes first
+    for (qint64 left; !StopRequested() && (left = until - NowMs()) > 0;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(qMin<qint64>(left, 20)));
+    return !StopRequested();
+}
+
 void Timeouts(long &connectMs, long &totalMs) {
     connectMs = ConnectTimeoutMs;
     totalMs = TotalTimeoutMs;
@@ -112,24 +171,33 @@ void Timeouts(long &connectMs, long &totalMs) {
     connectMs = qMin(connectMs, wanted);
 }
 
-QString OutcomeWord(const Answer &answer) {
+L_STATUS::ServiceStatus StatusOf(const Answer &answer) {
+    L_STATUS::ServiceStatus status;
+    status.retryAfterS = answer.retryAfterS;
     switch (answer.outcome) {
     case Outcome::Replaced:
-        return QStringLiteral("OK");
+        status.code = L_STATUS::Status::Ok;
+        break;
     case Outcome::HttpError:
-        return QStringLiteral("HTTP %1").arg(answer.status);
+        status.code = L_STATUS::Status::Http;
+        status.http = answer.status;
+        break;
     case Outcome::NotWritten:
-        return QStringLiteral("FILE");
+        status.code = L_STATUS::Status::File;
+        break;
     case Outcome::NoAnswer:
+        status.code = L_STATUS::Status::Network;
         break;
     }
-    return QStringLiteral("NETWORK");
+    return status;
 }
 
 void Tell(const QString &service, const QString &what, const QString &message, const QString &url) {
+    using L_REPLAC::Shown;
     const QString said = message.isEmpty() ? QString() : QStringLiteral(": ") + message;
-    qCWarning(lcService).noquote()
-        << service + QStringLiteral(": ") + what + said + QStringLiteral(" (") + url + u')';
+    qCWarning(lcService).noquote() << service + QStringLiteral(": ") +
+                                          Shown(what + said, ShownCharacters) +
+                                          QStringLiteral(" (") + Shown(url, ShownCharacters) + u')';
 }
 
 Answer Download(const Request &request, const QString &file) {
@@ -157,6 +225,7 @@ Answer Download(const Request &request, const QString &file) {
         return answer;
     }
     answer.body = part.read(MaxResponseBytes);
+    answer.body.squeeze(); // kept answers hold their bytes, not the read's buffer
     if (!answer.error.isEmpty()) { // an error status: the file stays as it was
         answer.outcome = Outcome::HttpError;
         return answer;
@@ -170,6 +239,28 @@ Answer Download(const Request &request, const QString &file) {
 
 bool DownloadToFile(const QString &url, const QString &file) {
     return Download(Request{url, {}, false}, file).outcome == Outcome::Replaced;
+}
+
+Answer Fetch(const Request &request, const QString &file, const Kept *kept) {
+    Answer answer;
+    if (kept && kept->recall && kept->recall(request.url, answer.body)) {
+        answer.outcome = Outcome::Replaced;
+        answer.status = 200;
+        answer.kept = true;
+        return answer;
+    }
+    if (!L_PACE::WaitForTurn(request.url)) {
+        answer.error = StopRequested()
+                           ? QStringLiteral("abgebrochen")
+                           : QStringLiteral("Timeout was reached (waiting for the turn)");
+        return answer;
+    }
+    return Download(request, file);
+}
+
+void Remember(const Kept *kept, const Answer &answer, const QString &url, Keep how) {
+    if (kept && kept->remember && !answer.kept && answer.outcome == Outcome::Replaced)
+        kept->remember(url, answer.body, how);
 }
 
 } // namespace L_INET

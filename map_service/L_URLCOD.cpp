@@ -26,4 +26,11 @@ QString UrlEncode(const QString &text, bool spaceAsPlus) {
     return result;
 }
 
+QString BaseUrl(const char *variable, const QString &fallback) {
+    QString base = qEnvironmentVariable(variable);
+    if (base.isEmpty()) base = fallback;
+    while (base.endsWith(u'/')) base.chop(1);
+    return base;
+}
+
 } // namespace L_URLCOD

@@ -8,5 +8,8 @@ namespace L_URLCOD {
 // "%20" without spaceAsPlus), every other byte as "%" and two upper-case hex digits
 // ("-", ".", "_", "~" included). No length limit.
 QString UrlEncode(const QString &text, bool spaceAsPlus);
+// A service's base URL: the variable's value when it is set and not empty, else the
+// fallback; without trailing "/".
+QString BaseUrl(const char *variable, const QString &fallback);
 
 } // namespace L_URLCOD

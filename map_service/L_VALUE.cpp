@@ -169,6 +169,16 @@ QString FormatServiceNumber(double value) {
     return digits;
 }
 
+QString FormatLike(double value, const QString &written) {
+    const qsizetype point = written.indexOf(u'.');
+    qsizetype decimals = 0;
+    while (point >= 0 && point + 1 + decimals < written.size() &&
+           IsDigit(written[point + 1 + decimals]))
+        ++decimals;
+    return std::isfinite(value) ? QString::number(value, 'f', int(qMin<qsizetype>(decimals, 12)))
+                                : QString();
+}
+
 QString FormatGeneral(double value) {
     if (!std::isfinite(value)) return QString();
     if (std::fabs(value) >= 1e15) { // beyond 15 digits the locale's exponent form says it

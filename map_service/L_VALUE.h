@@ -30,5 +30,8 @@ QString FormatGeneral(double value);
 // The display form's digits with a decimal point whatever the locale (up to 15 significant
 // digits, never an exponent): what the service and the web map read. Empty for inf/NaN.
 QString FormatServiceNumber(double value);
+// The value with a decimal point and as many decimals as `written` shows after its "."
+// (0 to 12): a service's number written again from the number read, never from its text.
+QString FormatLike(double value, const QString &written);
 
 } // namespace L_VALUE

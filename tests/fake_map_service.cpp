@@ -71,6 +71,7 @@ struct Call {
     int client;
     const std::string &target, &dir;
     const std::atomic<bool> &stop;
+    bool first; // the first request of this target
     void WaitForClose() const {
         for (char byte; !stop;) {
             pollfd wait{client, POLLIN, 0};
@@ -124,10 +125,12 @@ const std::map<std::string, std::function<void(const Call &)>> Misbehaviours = {
 const struct {
     const char *path, *prefix, *selector, *suffix;
 } Kinds[] = {
+    {"/maps/api/geocode/xml?latlng", "reverse-google", "latlng=", ".xml"},
     {"/maps/api/geocode/xml", "geocode", "address=", ".xml"},
     {"/maps/api/directions/xml", "directions", "origin=", ".xml"},
     {"/search", "search", "q=", ".xml"},
     {"/route/v1/driving/", "route", "/driving/", ".json"},
+    {"/reverse", "reverse", "lat=", ".xml"},
 };
 
 // The mode named after "misbehave" (an address "misbehave404", a path "/misbehave/404").
@@ -145,6 +148,9 @@ void Reply(const Call &c) {
     const std::string canned = ReadFile(c.dir + "/misbehave-" + Key(mode));
     if (!mode.empty() && !canned.empty()) return void(Send(c.client, Answer(canned)));
     if (Misbehaviours.count(mode)) return Misbehaviours.at(mode)(c);
+    if (mode == "busy" && c.first) // then answered as any other
+        return void(Send(c.client, "HTTP/1.1 429 Too Many Requests\r\nRetry-After: 1\r\n"
+                                   "Content-Length: 0\r\n\r\n"));
     for (const auto &kind : Kinds) {
         if (c.target.rfind(kind.path, 0) != 0) continue;
         const std::string selector = Selector(c.target, kind.selector);
@@ -236,6 +242,8 @@ void FakeMapService::Serve(Worker &worker) {
     std::istringstream words(head);
     std::string method, target;
     words >> method >> target;
+    if (target.rfind("http://", 0) == 0) target = target.substr(target.find('/', 7)); // a proxy's
+    if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
     if (!target.empty()) {
         const std::string line = head.substr(0, head.find("\r\n")),
                           agent = Selector(head, "User-Agent: ");
@@ -243,8 +251,13 @@ void FakeMapService::Serve(Worker &worker) {
             std::lock_guard<std::mutex> lock(mutex_);
             requests_.push_back({line, agent.substr(0, agent.find('\r')), NowMs()});
         }
+        bool first = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            first = seen_.insert(target).second;
+        }
         if (onRequest) onRequest(line);
-        Reply(Call{worker.client, target, dir_, stop_});
+        Reply(Call{worker.client, target, dir_, stop_, first});
     }
     std::lock_guard<std::mutex> lock(mutex_); // not closed under the destructor's shutdown
     ::shutdown(worker.client, SHUT_RDWR);

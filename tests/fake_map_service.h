@@ -6,12 +6,16 @@
 // "geocode.xml" and so on; a fixture that starts with "HTTP/" is a whole response, status
 // line included), the map pages with a small page, and misbehaves on demand: a target
 // holding "misbehave" and a mode name (404, 500, redirect, loop, headers, silent, close,
-// truncated, endless, garbage, okonly, huge, slow). An address "hitsN" gets N results.
+// truncated, endless, garbage, okonly, huge, slow; busy: HTTP 429 with Retry-After: 1 the
+// first time a target is asked, the answer after). An address "hitsN" gets N results.
+// Reverse lookups: "reverse-<lat>.xml", "reverse-google.xml". A request through a proxy
+// (absolute target) is answered as one to this server.
 #include <atomic>
 #include <list>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 class FakeMapService {
@@ -32,6 +36,7 @@ public:
     void ClearRequests();
     // Called with each request line as it arrives (the standalone program prints them).
     void (*onRequest)(const std::string &) = nullptr;
+    std::atomic<int> delayMs{0}; // every answer waits this long first
 
 private:
     struct Worker {
@@ -49,4 +54,5 @@ private:
     mutable std::mutex mutex_;
     std::list<Worker> workers_; // finished ones are joined at the next connection
     std::vector<Request> requests_;
+    std::unordered_set<std::string> seen_; // targets asked before (busy)
 };

@@ -1,13 +1,13 @@
-// The map services below the window: readers on realistic answers, requests and links,
-// the provider rule, and the road of a query against a real local server that misbehaves.
+// The map services below the window: readers on realistic answers, requests, the provider
+// rule, and the road of a query against a real local server that misbehaves.
 #include "test_support.h"
 
 #include "geo_files/L_TEMPPA.h"
 #include "map_service/L_GEOOSM.h"
+#include "map_service/L_QUERY.h"
 #include "map_service/L_SHELL.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -17,6 +17,8 @@
 #include <thread>
 
 using namespace L_GEOGOG;
+using L_QUERY::Provider;
+using L_STATUS::Word;
 
 namespace {
 
@@ -63,7 +65,6 @@ TEST(Readers, AnswersOfBothServices) {
         if (c.hits == 0) continue;
         EXPECT_EQ(query.HitAddresses[1], QString::fromUtf8(c.first));
         EXPECT_EQ(query.HitCoordinates[1], c.coordinates);
-        EXPECT_EQ(query.HitLongitudes[1], std::stod(c.coordinates));
         EXPECT_TRUE(!c.osm || query.HitAddresses[2].startsWith("Müller & Söhne, Seecorso"))
             << "entities decoded";
     }
@@ -72,48 +73,47 @@ TEST(Readers, AnswersOfBothServices) {
     EXPECT_TRUE(AddGeoHit(added, "A", "13.85 , 46.62 , 0") && AddGeoHit(added, "B", ",x"));
     EXPECT_EQ(added.HitLatitudes[1], 46.62);
     EXPECT_EQ(added.HitLongitudes[2], 0.0) << "no leading number";
+    GeoQuery hostile; // the open geocoder's places are anyone's to edit
+    hostile.ResponseText = R"(<searchresults><place lat="NaN" lon="1" display_name="a"/>
+        <place lat="123.4" lon="1" display_name="b"/><place lat="1e400" lon="1" display_name="c"/>
+        <place lat="46.6" lon="../../admin" display_name="d"/>
+        <place lat="46.6" lon="13.9" display_name="&#x1B;[2J=1+1"/></searchresults>)";
+    L_GEOOSM::ReadSearchResponse(hostile);
+    EXPECT_EQ(hostile.HitCount, 1) << "no place on earth is no hit";
+    EXPECT_EQ(hostile.HitAddresses.value(1), "=1+1") << "the escape sequence removed";
+    RouteQuery lower; // its status in lower case, a leg of 1234567 m and 3725 s
+    lower.ResponseText = QString::fromLatin1(ReadAll(Fixture("directions-lower.xml")));
+    ReadRouteResponse(lower);
+    EXPECT_EQ(lower.DrivingDistance + "|" + lower.DrivingTime + "|" + lower.StraightDistance,
+              "1.234,6 km|01:02:05|10.018,8 km");
+}
 
+TEST(Readers, RouterAnswers) {
     const struct {
-        const char *name, *answer;
-        QString german, english, time;
-    } routes[] = {
-        {"500 m, 2.5 s", "<value>500</value>", ",5 km", ".5 km", "00:00:02"},
-        {"1234567 m", "<value>1234567</value>", "1.234,6 km", "1,234.6 km", "00:00:02"},
-        {"beyond the double", "<value>1e400</value>", "", "", "00:00:02"},
-    };
-    for (const auto &c : routes) {
-        for (const QLocale &l : {German, English}) {
-            SCOPED_TRACE(std::string(c.name) + (l == German ? " German" : " English"));
-            LocaleGuard locale(l);
-            RouteQuery route;
-            route.ResponseText =
-                QString("<DirectionsResponse><status>ok</status><route><leg><distance>%1"
-                        "</distance><duration><value>2.5</value></duration></leg>"
-                        "</route></DirectionsResponse>")
-                    .arg(c.answer);
-            ReadRouteResponse(route);
-            EXPECT_EQ(route.DrivingDistance, l == German ? c.german : c.english);
-            EXPECT_EQ(route.DrivingTime, c.time) << "halves go to the even neighbour";
-        }
-    }
-    const struct {
-        const char *json, *word, *distance, *time;
-    } router[] = {
-        {R"({"code":"Ok","routes":[{"distance":24312.3,"duration":1476.5}]})", "OK", "24,3 km",
-         "00:24:36"},
-        {R"({"code":"Ok","routes":[{"distance":1350,"duration":3e9}]})", "OK", "1,4 km", ""},
-        {R"({"code":"NoRoute","message":"Impossible route between points"})", "NoRoute", "", ""},
-        {"<html>502 Bad Gateway</html>", "INVALID_RESPONSE", "", ""},
+        const char *json, *word, *distance;
+        double shortest;
+    } cases[] = {
+        {R"({"code":"Ok","routes":[{"distance":24312.3,"duration":1476.5},
+            {"distance":14999.9,"duration":1600}]})",
+         "OK", "24,3 km", 14999.9},
+        {R"({"code":"NoRoute","message":"Impossible route between points"})", "NoRoute", "", NAN},
+        {"<html>502 Bad Gateway</html>", "INVALID_RESPONSE", "", NAN},
+        {R"({"code":"Ok","routes":[{"distance":-5,"duration":10}]})", "INVALID_RESPONSE", "",
+         NAN},
+        {R"({"code":"Ok","routes":[{"distance":5,"duration":null}]})", "INVALID_RESPONSE", "",
+         NAN},
     };
     LocaleGuard german(German);
-    for (const auto &c : router) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.json);
         RouteQuery query;
-        ServiceStatus status;
+        L_STATUS::ServiceStatus status;
         QString message;
         L_GEOOSM::ReadRouteAnswer(c.json, query, status, message);
-        EXPECT_EQ(status.Word + query.DrivingDistance + query.DrivingTime,
-                  QString(c.word) + c.distance + c.time);
+        EXPECT_EQ(Word(status) + query.DrivingDistance, QString(c.word) + c.distance);
+        if (std::isfinite(c.shortest)) {
+            EXPECT_EQ(status.ShortestMetres, c.shortest);
+        }
     }
 }
 
@@ -145,45 +145,24 @@ TEST(Provider, RuleOfTheThreeVariables) {
             qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
                 warned += text.contains("\"google\" nor \"osm\"");
             });
-        EXPECT_TRUE(ActiveProvider() == c.expected && ActiveProvider() == c.expected);
+        EXPECT_TRUE(L_QUERY::ActiveProvider() == c.expected &&
+                    L_QUERY::ActiveProvider() == c.expected);
         qInstallMessageHandler(previous);
         EXPECT_EQ(warned, c.warnings);
     }
 }
 
-TEST(Requests, UrlsAndLinksOfBothServices) {
-    ScopedEnv url("GEODATEN_SERVICE_URL", QString()), map("GEODATEN_MAP_URL", QString()),
-        key("GEODATEN_API_KEY", QString()), nominatim("GEODATEN_NOMINATIM_URL", QString()),
-        osrm("GEODATEN_OSRM_URL", QString()), osm("GEODATEN_OSM_URL", QString());
+TEST(Requests, UrlsOfBothServices) {
+    ScopedEnv url("GEODATEN_SERVICE_URL", QString()), key("GEODATEN_API_KEY", QString()),
+        nominatim("GEODATEN_NOMINATIM_URL", QString()), osrm("GEODATEN_OSRM_URL", QString());
     EXPECT_EQ(GeocodeRequestUrl("9220 Velden AT"),
               "http://maps.google.com/maps/api/geocode/xml?address=9220+Velden+AT&sensor=false");
-    EXPECT_EQ(RouteLinkUrl("9220 Velden AT", "Woerthersee"),
-              "http://maps.google.at/maps?saddr=9220+Velden+AT&daddr=Woerthersee");
     EXPECT_EQ(L_GEOOSM::SearchRequestUrl("Wörthersee 1"),
               "https://nominatim.openstreetmap.org/"
               "search?q=W%C3%B6rthersee+1&format=xml&limit=50&accept-language=de");
-    EXPECT_EQ(
-        L_GEOOSM::RouteRequestUrl("13.95", "46.61", "13.85", "-46.6"),
-        "https://router.project-osrm.org/route/v1/driving/13.95,46.61;13.85,-46.6?overview=false");
-    RouteQuery route;
-    route.Origin = "Wörthersee";
-    route.Destination = "9500 Villach AT";
-    const QString directions = "https://www.openstreetmap.org/directions?engine=fossgis_osrm_car";
-    EXPECT_EQ(L_GEOOSM::RouteLink(route), directions + "&from=W%C3%B6rthersee&to=9500+Villach+AT")
-        << "no coordinates";
-    route.StartLatitude = "46.61";
-    route.StartLongitude = "13.95";
-    route.EndLatitude = "-46.6";
-    route.EndLongitude = "13.85";
-    EXPECT_EQ(L_GEOOSM::RouteLink(route), directions + "&route=46.61,13.95;-46.6,13.85");
-    LocaleGuard locale(German); // never in a link
-    EXPECT_EQ(
-        L_GEOOSM::PointLink(-33.8688, 151.2093),
-        "https://www.openstreetmap.org/?mlat=-33.8688&mlon=151.2093#map=17/-33.8688/151.2093");
     ScopedEnv withKey("GEODATEN_API_KEY", "my key/1");
     EXPECT_EQ(GeocodeRequestUrl("x"),
               "https://maps.google.com/maps/api/geocode/xml?address=x&sensor=false&key=my+key%2F1");
-    EXPECT_EQ(RouteLinkUrl("a", "b"), "http://maps.google.at/maps?saddr=a&daddr=b") << "no key";
 }
 
 TEST_F(Road, BothProvidersByteForByteAndPaced) {
@@ -194,15 +173,12 @@ TEST_F(Road, BothProvidersByteForByteAndPaced) {
         GeoQuery query;
         QString address = "Klagenfurt am Wörthersee", origin = "9220 Velden AT",
                 destination = "9500 Villach AT";
-        ServiceStatus status;
-        ASSERT_TRUE(QueryGeocode(query, address, status));
-        EXPECT_EQ(status.Word, "OK");
+        ASSERT_TRUE(L_QUERY::QueryGeocode(query, address));
         EXPECT_EQ(query.ResponseText.toLatin1(), ReadAll(ResponseFile()))
             << "what was read is on disk";
         RouteQuery route;
-        ASSERT_TRUE(QueryRoute(route, origin, destination, status, nullptr));
+        ASSERT_TRUE(L_QUERY::QueryRoute(route, origin, destination));
         EXPECT_EQ(route.DrivingTime, "00:24:36");
-        EXPECT_EQ(status.DrivingMetres, google ? 24312 : 24312.3);
         QStringList lines;
         for (const auto &request : service.Requests()) {
             lines.append(QString::fromStdString(request.line));
@@ -210,36 +186,27 @@ TEST_F(Road, BothProvidersByteForByteAndPaced) {
         }
         const QString search = "GET /search?q=%1&format=xml&limit=50&accept-language=de HTTP/1.1";
         const QStringList expected =
-            google ? QStringList{"GET "
-                                 "/maps/api/geocode/"
-                                 "xml?address=Klagenfurt+am+Woerthersee&sensor=false HTTP/1.1",
-                                 "GET "
-                                 "/maps/api/directions/"
-                                 "xml?origin=9220+Velden+AT&destination=9500+Villach+AT"
-                                 "&optimize:false&sensor=false&region=at HTTP/1.1"}
-                   : QStringList{
-                         search.arg("Klagenfurt+am+W%C3%B6rthersee"), search.arg("9220+Velden+AT"),
-                         search.arg("9500+Villach+AT"),
-                         "GET "
-                         "/route/v1/driving/"
-                         "13.9554210,46.6124980;13.8558200,46.6103300?overview=false HTTP/1.1"};
+            google ? QStringList{"GET /maps/api/geocode/xml?address=Klagenfurt+am+Woerthersee"
+                                 "&sensor=false HTTP/1.1",
+                                 "GET /maps/api/directions/xml?origin=9220+Velden+AT&destination="
+                                 "9500+Villach+AT&optimize:false&sensor=false&region=at HTTP/1.1"}
+                   : QStringList{search.arg("Klagenfurt+am+W%C3%B6rthersee"),
+                                 search.arg("9220+Velden+AT"), search.arg("9500+Villach+AT"),
+                                 "GET /route/v1/driving/13.9554210,46.6124980;13.8558200,"
+                                 "46.6103300?overview=false HTTP/1.1"};
         EXPECT_EQ(lines, expected);
         EXPECT_EQ(FilesInTemp(), QStringList{"~googlegeodata.tmp"}) << "nothing else is written";
     }
-    for (const char *pace : {static_cast<const char *>(nullptr), "0"}) {
-        Seams seams(service, false);
-        ScopedEnv paced("GEODATEN_PACE_MS", pace);
-        service.ClearRequests();
-        RouteQuery route;
-        QString origin = "9220 Velden AT", destination = "9500 Villach AT";
-        QueryRoute(route, origin, destination);
-        const auto requests = service.Requests();
-        ASSERT_EQ(requests.size(), 3u);
-        const double apart = requests[1].atMs - requests[0].atMs;
-        EXPECT_TRUE(pace ? apart < 500 : apart >= 900)
-            << apart << " ms apart: one geocoder request a second";
-        EXPECT_LT(requests[2].atMs - requests[1].atMs, 500) << "the router is another host";
-    }
+    Seams seams(service, false);
+    ScopedEnv paced("GEODATEN_PACE_MS", "300"), runtime("XDG_RUNTIME_DIR", temp.path());
+    service.ClearRequests();
+    RouteQuery route;
+    QString origin = "9220 Velden AT", destination = "9500 Villach AT";
+    L_QUERY::QueryRoute(route, origin, destination);
+    const auto requests = service.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_GE(requests[1].atMs - requests[0].atMs, 290) << "the geocoder's pause";
+    EXPECT_LT(requests[2].atMs - requests[1].atMs, 250) << "the router is another host";
 }
 
 TEST_F(Road, EveryFailureGivesItsQuietResultAndOneLine) {
@@ -272,12 +239,12 @@ TEST_F(Road, EveryFailureGivesItsQuietResultAndOneLine) {
         ServiceLines lines;
         GeoQuery query;
         QString address = c.address;
-        ServiceStatus status;
+        L_STATUS::ServiceStatus status;
         QElapsedTimer timer;
         timer.start();
-        const bool read = QueryGeocode(query, address, status);
+        const bool read = L_QUERY::QueryGeocode(query, address, status, nullptr);
         EXPECT_LT(timer.elapsed(), 5000) << "bounded by the timeouts";
-        EXPECT_EQ(status.Word + " " + QString::number(query.HitCount),
+        EXPECT_EQ(Word(status) + " " + QString::number(query.HitCount),
                   QString(c.word) + " " + QString::number(c.hits));
         EXPECT_EQ(lines.lines.size(), c.line ? 1 : 0) << lines.lines.join('\n');
         EXPECT_TRUE(!c.line || lines.lines.value(0).contains(c.line)) << lines.lines.value(0);
@@ -292,9 +259,44 @@ TEST_F(Road, EveryFailureGivesItsQuietResultAndOneLine) {
         ServiceLines lines;
         RouteQuery route;
         QString from = origin, to = "9500 Villach AT";
-        QueryRoute(route, from, to);
+        L_QUERY::QueryRoute(route, from, to);
         EXPECT_EQ(lines.lines.size(), 1) << origin;
         EXPECT_TRUE(lines.lines.value(0).contains(line)) << lines.lines.value(0);
+    }
+}
+
+TEST_F(Road, ReverseLookupOfBothServices) {
+    const struct {
+        bool google;
+        double lat, lon;
+        const char *word, *place; // address | road | number | postcode | city | country
+    } cases[] = {
+        {false, 46.61375, 13.9560278, "OK",
+         "Seecorso 12, 9220 Velden am Wörthersee, Kärnten, Österreich|Seecorso|12|9220|"
+         "Velden am Wörthersee|Österreich"},
+        {false, 0, 0, "ZERO_RESULTS", "|||||"},
+        {false, 89, 0, "HTTP 400", "|||||"},
+        {true, 46.61375, 13.9560278, "OK",
+         "Seecorso 12, 9220 Velden am Wörthersee, Österreich|Seecorso|12|9220|"
+         "Velden am Wörthersee|Österreich"},
+        {true, 0, 0, "ZERO_RESULTS", "|||||"},
+        {true, 89, 0, "REQUEST_DENIED", "|||||"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.google ? "google " : "osm ") + c.word);
+        Seams seams(service, c.google);
+        ServiceLines lines;
+        ReverseQuery query;
+        query.Latitude = c.lat;
+        query.Longitude = c.lon;
+        L_STATUS::ServiceStatus status;
+        L_QUERY::QueryReverse(query, status, nullptr);
+        EXPECT_EQ(Word(status), c.word);
+        EXPECT_EQ(QStringList({query.Address, query.Road, query.HouseNumber, query.Postcode,
+                               query.City, query.Country})
+                      .join('|'),
+                  QString::fromUtf8(c.place));
+        EXPECT_EQ(lines.lines.size(), Word(status) == "OK" ? 0 : 1);
     }
 }
 
@@ -318,9 +320,9 @@ TEST_F(Road, TheKeyStaysSecret) {
         ServiceLines lines;
         GeoQuery query;
         QString address = "9220 Velden AT";
-        ServiceStatus status;
-        QueryGeocode(query, address, status);
-        EXPECT_EQ(status.Word, c.word);
+        L_STATUS::ServiceStatus status;
+        L_QUERY::QueryGeocode(query, address, status, nullptr);
+        EXPECT_EQ(Word(status), c.word);
         EXPECT_EQ(!service.Requests().empty(), c.asked);
         EXPECT_FALSE(lines.lines.join(' ').contains("s3cret"));
     }
@@ -366,13 +368,27 @@ TEST_F(Road, WhatIsReadIsWhatWasDownloaded) {
         EXPECT_EQ(L_TEMPPA::ReadFileText(ResponseFile(), text), 0) << "only regular files";
     }
     long connect = 0, total = 0;
-    for (const auto &[value, wanted] :
-         {std::pair{"45000", 30000L}, {"1500", 1500L}, {"abc", 30000L}, {"-5", 30000L}}) {
+    for (const auto &[value, wanted] : {std::pair{"45000", 30000L}, {"1500", 1500L}}) {
         ScopedEnv timeout("GEODATEN_TIMEOUT_MS", value);
         L_INET::Timeouts(connect, total);
         EXPECT_EQ(total, wanted) << value << ": it only shortens";
-        EXPECT_EQ(connect, qMin(10000L, wanted)) << value;
     }
-    EXPECT_FALSE(L_INET::DownloadToFile("file:///etc/hostname", ResponseFile())) << "http only";
-    EXPECT_FALSE(L_INET::DownloadToFile(GeocodeRequestUrl("x"), temp.path() + "/missing/file"));
+}
+
+TEST_F(Road, AStopEndsATransferAtOnce) {
+    Seams seams(service, false, "20000");
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        QThread::msleep(300);
+        stop = true;
+    });
+    L_INET::SetLimits({&stop, 0});
+    QElapsedTimer timer;
+    timer.start();
+    GeoQuery query;
+    QString address = "misbehavesilent";
+    L_QUERY::QueryGeocode(query, address);
+    L_INET::SetLimits({});
+    stopper.join();
+    EXPECT_LT(timer.elapsed(), 1000) << "a silent server does not hold a stop";
 }

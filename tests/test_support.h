@@ -39,16 +39,17 @@ struct ScopedEnv {
 
 // Every seam of the services pointed at a fake on 127.0.0.1, for one provider: with
 // `google` the commercial service's (by its URL), else the open ones, unpaced (the router
-// by the name "localhost": another host for the pacing).
+// by the name "localhost": another host for the pacing), no answers kept.
 struct Seams {
-    ScopedEnv service, map, nominatim, osrm, osm, key, provider, pace, timeout, noProxy;
+    ScopedEnv service, map, nominatim, osrm, osm, key, provider, pace, timeout, noProxy, cache;
     Seams(const FakeMapService &fake, bool google, const QString &timeoutMs = "2000")
         : service("GEODATEN_SERVICE_URL", google ? Url(fake) : QString()),
           map("GEODATEN_MAP_URL", Url(fake)), nominatim("GEODATEN_NOMINATIM_URL", Url(fake)),
           osrm("GEODATEN_OSRM_URL", "http://localhost:" + QString::number(fake.Port())),
           osm("GEODATEN_OSM_URL", Url(fake)), key("GEODATEN_API_KEY", QString()),
           provider("GEODATEN_PROVIDER", QString()), pace("GEODATEN_PACE_MS", "0"),
-          timeout("GEODATEN_TIMEOUT_MS", timeoutMs), noProxy("no_proxy", "127.0.0.1,localhost") {}
+          timeout("GEODATEN_TIMEOUT_MS", timeoutMs), noProxy("no_proxy", "127.0.0.1,localhost"),
+          cache("GEODATEN_CACHE", "off") {}
     static QString Url(const FakeMapService &fake) { return QString::fromStdString(fake.Url()); }
 };
 

@@ -1,4 +1,4 @@
-// Replace, split, join and the UTF-8 byte texts.
+// Replace, split, the UTF-8 byte texts, and a service's text made fit for files and lines.
 #include "xml_text/L_REPLAC.h"
 #include "xml_text/L_SPLITL.h"
 #include "xml_text/L_UNICOD.h"
@@ -8,11 +8,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QString Nul() {
-    return QString(QChar(0));
-}
-
+const QString Nul(QChar(0));
 } // namespace
 
 TEST(ReplaceAll, Table) {
@@ -39,7 +35,7 @@ TEST(ReplaceAll, Table) {
     }
     QString whole(4'000'000, u','); // regression: a rebuild per occurrence takes minutes here
     EXPECT_EQ(L_REPLAC::ReplaceAll(whole, ",", ".", 0), 4'000'000);
-    EXPECT_EQ(L_REPLAC::StripTrailingNul("ab" + Nul() + "c" + Nul() + Nul()), "ab" + Nul() + "c");
+    EXPECT_EQ(L_REPLAC::StripTrailingNul("ab" + Nul + "c" + Nul + Nul), "ab" + Nul + "c");
 }
 
 TEST(SplitList, Table) {
@@ -73,25 +69,6 @@ TEST(SplitList, Table) {
     }
 }
 
-TEST(JoinList, Table) {
-    const struct {
-        const char *name;
-        QStringList list;
-        QString separator;
-        bool trim, skipEmpty;
-        QString expected;
-    } cases[] = {
-        {"empty middle joined", {"never", "a", "", "c"}, "/", false, false, "a//c"},
-        {"empty middle skipped", {"never", "a", "", "c"}, "/", false, true, "a/c"},
-        {"trimmed to empty and skipped", {"", "a", "  "}, "/", true, true, "a"},
-        {"last entry empty: only one separator removed", {"", "a", ""}, "/", false, false, "a/"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(L_SPLITL::JoinList(c.list, c.separator, c.trim, c.skipEmpty), c.expected);
-    }
-}
-
 TEST(Unicode, Utf8ByteTexts) {
     const struct {
         const char *name;
@@ -105,25 +82,29 @@ TEST(Unicode, Utf8ByteTexts) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const QString byteText = L_UNICOD::TextToUtf8(c.text);
-        EXPECT_EQ(byteText, QString::fromLatin1(c.bytes));
         EXPECT_EQ(byteText.toLatin1(), c.bytes) << "one character per byte";
         EXPECT_EQ(L_UNICOD::Utf8ToText(byteText), c.text);
     }
+    EXPECT_EQ(L_UNICOD::TextToUtf8("ab" + Nul + "cd"), "ab");
+    EXPECT_EQ(L_UNICOD::Utf8ToText(QString::fromLatin1("\xC3")), QString(QChar(0xFFFD)))
+        << "a cut sequence is substituted, not dropped";
 }
 
-TEST(Unicode, CodePagesAndNul) {
-    using namespace L_UNICOD;
-    const QString withNul = "ab" + Nul() + "cd";
-    EXPECT_EQ(TextToUtf8(withNul), "ab");
-    EXPECT_EQ(TextToMultiByte(withNul, CodePageAnsi, 0), QByteArray("ab"));
-    EXPECT_EQ(MultiByteToText(QByteArray("x\0y", 3), CodePageUtf8, 0), "x");
-    EXPECT_EQ(TextToMultiByte("é", CodePageAnsiQuery, 0), QByteArray("\xE9"));
-    EXPECT_EQ(TextToMultiByte("€", CodePageAnsi, 0), QByteArray("?")) << "not in Latin-1";
-    EXPECT_EQ(TextToMultiByte("abc", 1234, 0), QByteArray()) << "unknown code page";
-    EXPECT_EQ(Utf8ToText(QString::fromLatin1("\xC3")), QString(QChar(0xFFFD)))
-        << "a cut sequence is substituted, not dropped";
-    for (int byte = 1; byte < 256; ++byte) {
-        const QString one{QChar(char16_t(byte))};
-        EXPECT_EQ(MultiByteToText(TextToMultiByte(one, CodePageAnsi, 0), CodePageAnsi, 0), one);
+TEST(ServiceText, CleanForFilesShownInLines) {
+    const struct {
+        const char *name;
+        QString text, clean, shown;
+    } cases[] = {
+        {"colour escape", "\x1B[31mrot\x1B[0m", "rot", "\\x1B[31mrot\\x1B[0m"},
+        {"title escape (OSC)", "a\x1B]0;owned\x07z", "az", "a\\x1B]0;owned\\x07z"},
+        {"C0 and DEL, tab kept", "a\r\nb\tc\x7F", "ab\tc", "a\\x0D\\x0Ab\\x09c\\x7F"},
+        {"C1", QString("x") + QChar(0x9B) + "y", "xy", "x\\x9By"},
+        {"umlauts stay", "Wörthersee", "Wörthersee", "Wörthersee"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(L_REPLAC::Clean(c.text), c.clean);
+        EXPECT_EQ(L_REPLAC::Shown(c.text, 300), c.shown);
     }
+    EXPECT_EQ(L_REPLAC::Shown(QString(400, u'u'), 300), QString(300, u'u') + "...");
 }

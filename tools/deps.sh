@@ -2,7 +2,7 @@
 # Installs the Debian packages that are missing (and only those, so that a machine that
 # has them all needs no network). Usage: tools/deps.sh run|test
 set -euo pipefail
-run_packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev libgeographiclib-dev
+run_packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite libcurl4-openssl-dev libgeographiclib-dev
   xdg-utils fonts-liberation)
 test_packages=(libgtest-dev xvfb xdotool xclip imagemagick clang-14 libclang-rt-14-dev
   libpugixml-dev pkg-config dpkg-dev file lintian appstream desktop-file-utils man-db)

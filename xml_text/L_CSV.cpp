@@ -1,7 +1,5 @@
 #include "xml_text/L_CSV.h"
 
-#include <QStringDecoder>
-
 #include <array>
 
 namespace L_CSV {
@@ -88,7 +86,7 @@ Read ReadRecord(Source &source, QStringList &fields, qint64 &line) {
         const bool closed = ReadField(source, field);
         fields.append(Decode(field, source.encoding));
         if (!closed) return Read::Unterminated;
-        if (Peek(source) != source.delimiter) return Read::Record;
+        if (Peek(source) != source.delimiter) return LineEnd(source), Read::Record;
         Next(source);
     }
 }
@@ -96,13 +94,24 @@ Read ReadRecord(Source &source, QStringList &fields, qint64 &line) {
 Dialect Detect(const QByteArray &head, char fallback) {
     Dialect dialect;
     dialect.bom = head.startsWith("\xEF\xBB\xBF");
-    qsizetype counts[3] = {}, k = dialect.bom ? 3 : 0;
-    const char candidates[3] = {';', ',', '\t'};
-    for (bool quoted = false; k < head.size() && (quoted || head[k] != '\n'); ++k) {
-        if (head[k] == '"') quoted = !quoted;
-        for (int c = 0; c < 3; ++c) counts[c] += !quoted && head[k] == candidates[c];
+    qsizetype k = dialect.bom ? 3 : 0;
+    const qsizetype quoted = head.mid(k, 1) == "\"" ? 1 : 0;
+    const bool sep = head.mid(k + quoted, 4).toLower() == "sep=" && head.size() > k + quoted + 4;
+    const qsizetype lineEnd = head.indexOf('\n', k);
+    if (lineEnd > 0 && head[lineEnd - 1] == '\r') dialect.lineEnd = "\r\n";
+    if (sep && lineEnd > 0) {
+        dialect.sepLine = true;
+        dialect.delimiter = head[k + quoted + 4];
+        dialect.headerAt = lineEnd + 1;
+        return dialect;
     }
-    if (k > 0 && k < head.size() && head[k - 1] == '\r') dialect.lineEnd = "\r\n";
+    dialect.headerAt = k;
+    qsizetype counts[3] = {};
+    const char candidates[3] = {';', ',', '\t'};
+    for (bool inQuotes = false; k < head.size() && (inQuotes || head[k] != '\n'); ++k) {
+        if (head[k] == '"') inQuotes = !inQuotes;
+        for (int c = 0; c < 3; ++c) counts[c] += !inQuotes && head[k] == candidates[c];
+    }
     dialect.delimiter = fallback;
     for (int c = 0, best = 0; c < 3; ++c) {
         if (counts[c] <= best) continue;
@@ -112,13 +121,41 @@ Dialect Detect(const QByteArray &head, char fallback) {
     return dialect;
 }
 
-bool IsUtf8(QIODevice &device) {
-    QStringDecoder decoder(QStringConverter::Utf8); // keeps a sequence cut by a chunk's end
+Scan ScanBytes(QIODevice &device) {
+    Scan scan;
+    qint64 line = 1;
+    int pending = 0;               // continuation bytes still due
+    uchar low = 0x80, high = 0xBF; // the range of the next continuation byte
+    const auto invalid = [&] {
+        if (!scan.invalidLine) scan.invalidLine = line;
+        pending = 0;
+    };
     for (QByteArray chunk; !(chunk = device.read(ChunkBytes)).isEmpty();) {
-        const QString text = decoder.decode(chunk); // decoding is lazy: it happens here
-        if (decoder.hasError()) return false;
+        for (const char c : chunk) {
+            const auto b = uchar(c);
+            if (pending > 0) {
+                if (b >= low && b <= high) {
+                    low = 0x80, high = 0xBF;
+                    if (--pending == 0) scan.multiByte = true;
+                    continue;
+                }
+                invalid(); // the sequence is cut: this byte starts anew
+            }
+            if (b == '\n') ++line;
+            if (b == 0 && !scan.nulLine) scan.nulLine = line;
+            if (b < 0x80) continue;
+            // Lead bytes, without overlong forms, surrogates or code points beyond U+10FFFF.
+            pending = b >= 0xC2 && b <= 0xDF   ? 1
+                      : b >= 0xE0 && b <= 0xEF ? 2
+                      : b >= 0xF0 && b <= 0xF4 ? 3
+                                               : 0;
+            if (!pending) invalid();
+            low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+        }
     }
-    return true;
+    if (pending > 0) invalid();
+    return scan;
 }
 
 QString Decode(const QByteArray &bytes, Encoding encoding) {

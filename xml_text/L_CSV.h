@@ -16,7 +16,16 @@ struct Dialect {
     char delimiter = ',';
     QByteArray lineEnd = "\n";
     Encoding encoding = Encoding::Utf8;
-    bool bom = false; // a UTF-8 byte order mark before the first record
+    bool bom = false;     // a UTF-8 byte order mark before the first record
+    bool sepLine = false; // Excel's "sep=;" line before the header
+    qint64 headerAt = 0;  // the byte where the header begins (after the mark and the line)
+};
+
+// What one pass over all bytes found, by line (counting LF from 1; 0: none).
+struct Scan {
+    bool multiByte = false; // at least one valid multi-byte UTF-8 sequence
+    qint64 invalidLine = 0; // the first line with a byte that is not UTF-8
+    qint64 nulLine = 0;     // the first line with a NUL byte
 };
 
 // A device read in chunks, and where the reading stands.
@@ -31,17 +40,18 @@ struct Source {
 
 enum class Read { Record, End, Unterminated };
 
-// The next record's fields, decoded, and the line on which it begins. Empty lines are
-// skipped; text after a closing quote is read on into the field. Unterminated: a quoted
+// The next record's fields, decoded, and the line on which it begins; the reader stands
+// after its line end. Empty lines are skipped; text after a closing quote is read on into
+// the field. Unterminated: a quoted
 // field runs to the end of the input; `line` is where its record begins.
 Read ReadRecord(Source &source, QStringList &fields, qint64 &line);
-// The dialect of a file from its first bytes: a UTF-8 byte order mark, and the delimiter
-// (the most frequent of ";", "," and tab outside quotes in the first record, `fallback`
-// when it has none) and line end (CR LF or LF) of the first record. The encoding is not
-// told by the start; it stays UTF-8.
+// The dialect of a file from its first bytes: a UTF-8 byte order mark; Excel's first line
+// "sep=X" (quoted or not), which sets the delimiter; else the most frequent of ";", ","
+// and tab outside quotes in the first record (`fallback` when it has none); and the line
+// end (CR LF or LF) of the first line. The encoding is not told by the start: UTF-8.
 Dialect Detect(const QByteArray &head, char fallback);
-// True when the device's bytes, read to the end from where it stands, are valid UTF-8.
-bool IsUtf8(QIODevice &device);
+// Reads the device to its end from where it stands.
+Scan ScanBytes(QIODevice &device);
 // The bytes as text: UTF-8, or Windows-1252 (what German spreadsheets export).
 QString Decode(const QByteArray &bytes, Encoding encoding);
 // The field as it stands between delimiters, in UTF-8: in quotes, inner quotes doubled,

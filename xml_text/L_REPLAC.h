@@ -14,4 +14,11 @@ int ReplaceAll(QString &text, const QString &search, const QString &replacement,
 // The text less its trailing NUL characters; empty when all are NUL.
 QString StripTrailingNul(const QString &text);
 
+// A service's text fit for a file or a terminal: control characters (C0 but tab, DEL, C1)
+// removed, and with them whole escape sequences (ESC [ ... final, ESC ] ... BEL or ESC \).
+QString Clean(const QString &text);
+// The text for a diagnostic line: every control character (C0, DEL, C1) written as \xNN,
+// cut after `most` characters with "...".
+QString Shown(const QString &text, qsizetype most);
+
 } // namespace L_REPLAC

@@ -474,4 +474,11 @@ qint32 XmlQuery(const QString &document, const QString &path, QStringList &resul
     return qint32(results.size() - 1);
 }
 
+QString XmlFirst(const QString &document, const QString &path, bool *found) {
+    QStringList entries;
+    const bool any = XmlQuery(document, path, entries) >= 1;
+    if (found) *found = any;
+    return any ? entries[1] : QString();
+}
+
 } // namespace L_XML

@@ -20,6 +20,8 @@ namespace L_XML {
 // a path with a character outside Latin-1 give 0 and a list of entry 0 alone; a trailing
 // "/" is ignored; case is ignored.
 qint32 XmlQuery(const QString &document, const QString &path, QStringList &results);
+// The first entry of XmlQuery, or empty; `found` tells whether there was one.
+QString XmlFirst(const QString &document, const QString &path, bool *found = nullptr);
 
 // --- Steps of the pass over the document's bytes; positions index the bytes. ---
 

@@ -1,0 +1,40 @@
+#pragma once
+// Asking the road for one row: its question, the retries a passing failure earns, and the
+// columns and points its answer gives.
+#include "batch_tool/L_BATCH.h"
+#include "map_service/L_INET.h"
+#include "map_service/L_STATUS.h"
+
+#include <functional>
+
+namespace L_ASK {
+
+constexpr qsizetype MaxQuestion = 500;    // characters; a longer address is BAD_INPUT
+constexpr qint64 MaxWaitMs = 10 * 60'000; // a longer Retry-After stops the run
+constexpr int Retries = 3;                // after a passing failure: 2, 4 and 8 s apart
+
+// What one row's question gave.
+struct Answer {
+    L_STATUS::ServiceStatus status;
+    QList<QStringList> rows;       // csv: the added columns but status, a record each
+    QList<L_OUTPUT::Point> points; // point formats: the places
+    qint64 laterS = -1;            // the server asked to wait this long, longer than a run may
+};
+
+// How a row is asked: the options, the answers kept to consult, and where a wait is told.
+struct Asker {
+    const L_BATCH::Options *options = nullptr;
+    const L_INET::Kept *kept = nullptr;
+    char delimiter = ',';                         // ";" writes numbers with a decimal comma
+    std::function<void(const QString &)> waiting; // "" when the wait is over
+};
+
+// The names of the columns a mode adds, status last.
+QStringList AddedColumns(const L_BATCH::Options &options);
+// The answer of row `row` to its question (L_LIST::Question), asked again after a passing
+// failure (Retry-After for 429 and 503, else 2, 4 and 8 s; GEODATEN_RETRY_MS sets the 2 s).
+Answer Ask(const Asker &asker, qint64 row, const QString &question);
+// The answer of a row without a question to ask: EMPTY, COLUMNS.
+Answer Without(const Asker &asker, L_STATUS::Status status);
+
+} // namespace L_ASK

@@ -1,0 +1,106 @@
+#include "batch_tool/L_FILES.h"
+
+#include "geo_files/L_PFADE.h"
+
+namespace L_FILES {
+
+namespace {
+
+using L_BATCH::Options;
+
+// The output's dialect is the input's; a byte order mark tells spreadsheets it is UTF-8.
+void Prepare(const L_LIST::List &list, L_OUTPUT::Output &out, L_OUTPUT::Format format,
+             const QString &name) {
+    out.format = format;
+    out.name = name;
+    out.delimiter = list.dialect.delimiter;
+    out.lineEnd = list.dialect.lineEnd;
+    out.sepLine = list.dialect.sepLine;
+    out.bom = list.dialect.bom || list.dialect.encoding == L_CSV::Encoding::Windows1252;
+    out.columns = list.header;
+}
+
+QString Unwritable(const QString &name, const QFileDevice &file) {
+    return QStringLiteral("%1 kann nicht geschrieben werden: %2").arg(name, file.errorString());
+}
+
+// The output file, locked for this run: a second run on it is refused. An earlier output
+// is only read until the end, where the new one takes its place.
+int OpenFile(Files &f, const Options &o, const L_LIST::List &list, const QStringList &added,
+             QString &message) {
+    f.lock.setFileName(o.output);
+    if (!f.lock.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return message = Unwritable(o.output, f.lock), L_BATCH::ExitUsage;
+    if (!L_PFADE::TryLock(f.lock)) {
+        message = QStringLiteral("%1 wird gerade von einem anderen Lauf geschrieben").arg(o.output);
+        return L_BATCH::ExitUsage;
+    }
+    f.resuming = o.resume && f.lock.size() > 0;
+    if (!f.resuming) {
+        f.lock.resize(0);
+        f.out.device = &f.lock;
+        return 0;
+    }
+    if (!L_RESUME::Recognise(o.output, f.out, added, list, o, f.earlier, message))
+        return L_BATCH::ExitUsage;
+    f.replacement.setFileName(o.output);
+    if (!f.replacement.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return message = Unwritable(o.output, f.replacement), L_BATCH::ExitUsage;
+    f.out.device = &f.replacement;
+    return 0;
+}
+
+int OpenFailed(Files &f, const Options &o, const L_LIST::List &list, QString &message) {
+    Prepare(list, f.failed, L_OUTPUT::Format::Csv, o.failed);
+    f.failedFile.setFileName(o.failed);
+    if (!f.failedFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return message = Unwritable(o.failed, f.failedFile), L_BATCH::ExitUsage;
+    f.failed.device = &f.failedFile;
+    return L_OUTPUT::Begin(f.failed, {QStringLiteral("status")}) ? 0 : L_BATCH::ExitWrite;
+}
+
+} // namespace
+
+bool Distinct(const Options &o, QString &message) {
+    const auto same = [](const QString &a, const QString &b) {
+        return !a.isEmpty() && !b.isEmpty() && L_PFADE::SameFile(a, b);
+    };
+    for (const QString &output : {o.output, o.failed})
+        if (same(o.input, output) || (output == o.failed && same(o.output, output)))
+            message = QStringLiteral("%1 ist die Eingabe oder die andere Ausgabe; "
+                                     "bitte eine andere Ausgabedatei nennen")
+                          .arg(output);
+    return message.isEmpty();
+}
+
+int Open(Files &f, const Options &o, const L_LIST::List &list, const QStringList &added,
+         QString &message) {
+    Prepare(list, f.out, o.format,
+            o.output.isEmpty() ? QStringLiteral("Standardausgabe") : o.output);
+    int exit = 0;
+    if (o.output.isEmpty()) {
+        f.stdoutFile.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered); // the descriptor
+        f.out.device = &f.stdoutFile;
+    } else if ((exit = OpenFile(f, o, list, added, message)) != 0) {
+        return exit;
+    }
+    if (!L_OUTPUT::Begin(f.out, added)) return L_BATCH::ExitWrite;
+    return o.failed.isEmpty() ? 0 : OpenFailed(f, o, list, message);
+}
+
+bool Close(Files &f, bool written) {
+    written = written && L_OUTPUT::End(f.out);
+    if (f.failed.device) written = L_OUTPUT::End(f.failed) && written;
+    if (!f.resuming) return written;
+    if (written && f.replacement.commit()) return true;
+    if (f.out.error.isEmpty() && f.failed.error.isEmpty())
+        f.out.error = f.out.name + QStringLiteral(": ") + f.replacement.errorString();
+    f.replacement.cancelWriting(); // the earlier output stays as it was
+    return false;
+}
+
+QString Error(const Files &f) {
+    return f.out.error.isEmpty() ? f.failed.error : f.out.error;
+}
+
+} // namespace L_FILES

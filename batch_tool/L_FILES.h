@@ -1,0 +1,34 @@
+#pragma once
+// The files a run writes: the output (standard output, or a file locked for the run; an
+// earlier output of the same list is recognised first and replaced only at the end) and
+// the list of the rows without a result. Neither may be the input.
+#include "batch_tool/L_LIST.h"
+#include "batch_tool/L_OUTPUT.h"
+#include "batch_tool/L_RESUME.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace L_FILES {
+
+struct Files {
+    L_OUTPUT::Output out, failed;
+    QFile lock, failedFile, stdoutFile;
+    QSaveFile replacement; // resume: the new output, in place of the earlier at the end
+    bool resuming = false;
+    L_RESUME::Earlier earlier;
+};
+
+// False, with a message, when an output is the input (also through a link) or the other
+// output: checked before anything is read.
+bool Distinct(const L_BATCH::Options &options, QString &message);
+// Opens the outputs and writes their openings: 0, or the exit status with a message.
+int Open(Files &files, const L_BATCH::Options &options, const L_LIST::List &list,
+         const QStringList &added, QString &message);
+// Closes both as valid documents and puts the new output in the earlier one's place; when
+// `written` is false (a write failed) the earlier output stays as it was. False, with
+// Error(), when a write failed.
+bool Close(Files &files, bool written);
+QString Error(const Files &files);
+
+} // namespace L_FILES

@@ -1,0 +1,368 @@
+#include "batch_tool/L_RUN.h"
+
+#include "batch_tool/L_ASK.h"
+#include "batch_tool/L_FILES.h"
+#include "batch_tool/L_KEEP.h"
+#include "batch_tool/L_LIST.h"
+#include "batch_tool/L_TERM.h"
+#include "geo_files/L_PFADE.h"
+#include "map_service/L_CACHE.h"
+#include "map_service/L_PACE.h"
+#include "map_service/L_QUERY.h"
+#include "map_service/L_TIME.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <thread>
+
+namespace L_RUN {
+
+namespace {
+
+using L_BATCH::Options;
+using L_STATUS::Status;
+
+std::atomic<bool> halt{false};        // every transfer and wait of the run ends at once
+std::atomic<bool> interrupted{false}; // by a signal
+
+// A row's result as it waits for its turn to be written.
+struct Result {
+    bool ready = false;
+    QStringList fields;
+    L_ASK::Answer answer;
+    QByteArray earlier; // records of an earlier output: copied instead (resume)
+    bool copy = false, allEmpty = false, kept = false;
+};
+
+struct Job {
+    const Options &options;
+    L_LIST::List list;
+    L_LIST::Survey survey;
+    QStringList added;
+    L_FILES::Files files;
+    int workers = 1;
+    L_KEEP::Memory memory;
+    // The pipeline, under `mutex`: rows read, asked by the workers, written in order.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::pair<qint64, QString>> questions;
+    std::map<qint64, Result> results;
+    qint64 read = 0, laterS = -1;
+    std::atomic<qint64> nextWrite{1}, worked{0}; // read by a worker's progress line too
+    bool inputDone = false;
+    QString waiting;
+    // What was written.
+    qint64 written = 0, found = 0, without = 0, empty = 0, copied = 0, kept = 0;
+    QElapsedTimer clock;
+    explicit Job(const Options &o) : options(o) {}
+};
+
+QString Clock(qint64 seconds) {
+    return L_TIME::FormatDuration(qint32(qMin<qint64>(seconds, INT32_MAX)), true, 99);
+}
+
+void ShowProgress(Job &job) {
+    if (job.options.quiet || !L_TERM::Terminal()) return;
+    const qint64 total = job.survey.rows, done = job.nextWrite - 1;
+    QString line = QStringLiteral("%1/%2 (%3 %), %4 vergangen")
+                       .arg(done)
+                       .arg(L_TERM::Rows(total))
+                       .arg(total ? done * 100 / total : 100)
+                       .arg(Clock(job.clock.elapsed() / 1000));
+    if (job.worked >= 3) // an estimate needs a few rows
+        line += QStringLiteral(", noch etwa ") +
+                Clock(job.clock.elapsed() / 1000 * (total - done) / job.worked);
+    const std::lock_guard<std::mutex> lock(job.mutex);
+    if (!job.waiting.isEmpty()) line += QStringLiteral(" – ") + job.waiting;
+    L_TERM::Progress(line);
+}
+
+// --- Asking, by the workers or, one request at a time, by the main thread itself. ---
+
+// What a thread asks with: its own connection to the answers kept across runs, behind the
+// run's memory. Made in place: the keepers point at its members.
+struct Session {
+    L_CACHE::Cache cache;
+    L_INET::Kept cached, kept;
+    L_ASK::Asker asker;
+};
+
+void Open(Job &job, Session &s) {
+    L_INET::SetLimits({&halt, 0});
+    const bool lasting = !job.options.noCache && L_QUERY::ActiveService().keepsAnswers;
+    s.cache = L_CACHE::Open(lasting ? L_CACHE::CacheFile() : QString());
+    s.cached = L_CACHE::Keeper(s.cache);
+    s.kept = L_KEEP::Keeper(job.memory, &s.cached);
+    s.asker = {&job.options, &s.kept, job.files.out.delimiter, [&job](const QString &wait) {
+                   {
+                       const std::lock_guard<std::mutex> lock(job.mutex);
+                       job.waiting = wait;
+                   }
+                   ShowProgress(job); // the wait, on the progress line
+               }};
+}
+
+// Asks the next question that waits (with `wait`, until there is one or the run ends);
+// false when there is none.
+bool AskNext(Job &job, Session &s, bool wait) {
+    std::pair<qint64, QString> question;
+    {
+        std::unique_lock<std::mutex> lock(job.mutex);
+        if (wait)
+            job.changed.wait(lock, [&] { return halt || job.inputDone || !job.questions.empty(); });
+        if (halt || job.questions.empty()) return false;
+        question = job.questions.front();
+        job.questions.pop_front();
+    }
+    L_KEEP::StartRow(L_LIST::Recurs(job.survey, question.second));
+    L_ASK::Answer answer = L_ASK::Ask(s.asker, question.first, question.second);
+    const std::lock_guard<std::mutex> lock(job.mutex);
+    Result &result = job.results[question.first];
+    result.answer = std::move(answer);
+    result.kept = L_KEEP::RowWasKept();
+    if (result.answer.laterS >= 0) job.laterS = result.answer.laterS, halt = true;
+    result.ready = !halt; // a row cut off by a stop is not written
+    job.changed.notify_all();
+    return true;
+}
+
+void Work(Job &job) {
+    Session session;
+    Open(job, session);
+    while (AskNext(job, session, true)) {
+    }
+    L_CACHE::Close(session.cache);
+}
+
+// --- Reading and writing, on the main thread. ---
+
+// Reads row `row` and either makes its result at once or hands its question on.
+void ReadRow(Job &job, L_CSV::Source &source, qint64 row) {
+    Result result;
+    qint64 line = 0;
+    L_CSV::ReadRecord(source, result.fields, line);
+    bool final = false;
+    const bool earlier =
+        job.files.resuming && L_RESUME::Records(job.files.earlier, row, result.earlier, final);
+    const QString question = L_LIST::Question(job.list, result.fields);
+    const L_ASK::Asker asker{&job.options, nullptr, job.files.out.delimiter, {}};
+    result.allEmpty = L_LIST::AllEmpty(result.fields);
+    if (earlier && final) {
+        result.copy = result.ready = true;
+    } else if (L_LIST::TooShort(job.list, result.fields)) {
+        result.answer = L_ASK::Without(asker, Status::Columns), result.ready = true;
+    } else if (question.isEmpty()) {
+        result.answer = L_ASK::Without(asker, Status::Empty), result.ready = true;
+    }
+    if (!earlier) result.earlier.clear();
+    const std::lock_guard<std::mutex> lock(job.mutex);
+    if (!result.ready) job.questions.emplace_back(row, question);
+    job.results[row] = std::move(result);
+    job.read = row;
+    job.changed.notify_all();
+}
+
+void Count(Job &job, const Result &result) {
+    ++job.written;
+    if (result.copy) return void(++job.copied);
+    ++job.worked;
+    job.kept += result.kept;
+    const Status code = result.answer.status.code;
+    if (code == Status::Ok)
+        ++job.found;
+    else if (result.allEmpty)
+        ++job.empty;
+    else
+        ++job.without;
+}
+
+// One row's records; false when a write failed.
+bool WriteRow(Job &job, Result &result) {
+    if (result.copy) return L_OUTPUT::Copy(job.files.out, result.earlier);
+    QStringList fields = result.fields;
+    while (fields.size() < job.list.header.size()) fields.append(QString()); // short rows
+    const QString status = L_STATUS::Word(result.answer.status);
+    bool ok = true;
+    if (job.files.out.format != L_OUTPUT::Format::Csv)
+        for (const L_OUTPUT::Point &point : result.answer.points)
+            ok = ok && L_OUTPUT::Place(job.files.out, fields, point);
+    else
+        for (const QStringList &added : result.answer.rows)
+            ok = ok && L_OUTPUT::Record(job.files.out, fields + added + QStringList{status});
+    if (ok && job.files.failed.device && result.answer.status.code != Status::Ok &&
+        !result.allEmpty)
+        ok = L_OUTPUT::Record(job.files.failed, fields + QStringList{status});
+    return ok;
+}
+
+// Writes the results that are next in order; false when a write failed.
+bool WriteReady(Job &job) {
+    for (;;) {
+        Result result;
+        {
+            const std::lock_guard<std::mutex> lock(job.mutex);
+            const auto next = job.results.find(job.nextWrite);
+            if (next == job.results.end() || !next->second.ready) return true;
+            result = std::move(next->second);
+            job.results.erase(next);
+        }
+        if (!WriteRow(job, result)) return false;
+        Count(job, result);
+        ++job.nextWrite;
+        ShowProgress(job);
+    }
+}
+
+// Every row, in order, until the end, a stop or a failed write; false for the last.
+bool Pump(Job &job) {
+    L_CSV::Source source = L_LIST::Body(job.list);
+    Session own; // one request at a time: asked here, with no thread to hand it to
+    std::vector<std::thread> workers;
+    if (job.workers == 1) Open(job, own);
+    for (int k = 0; job.workers > 1 && k < job.workers; ++k)
+        workers.emplace_back(Work, std::ref(job));
+    bool ok = true;
+    while ((ok = WriteReady(job)) && !halt && job.nextWrite <= job.survey.rows) {
+        if (job.read < job.survey.rows && job.read - (job.nextWrite - 1) < job.workers) {
+            ReadRow(job, source, job.read + 1);
+            if (job.workers == 1) AskNext(job, own, false);
+            continue;
+        }
+        std::unique_lock<std::mutex> lock(job.mutex);
+        job.changed.wait_for(lock, std::chrono::milliseconds(200));
+        lock.unlock();
+        ShowProgress(job);
+    }
+    if (!ok) halt = true; // no further requests
+    {
+        const std::lock_guard<std::mutex> lock(job.mutex);
+        job.inputDone = true;
+        job.changed.notify_all();
+    }
+    for (std::thread &worker : workers) worker.join();
+    L_CACHE::Close(own.cache);
+    return ok;
+}
+
+// After a stop: the earlier output's records of the rows not written, as they were.
+bool KeepEarlier(Job &job) {
+    if (!job.files.resuming) return true;
+    for (qint64 row = job.nextWrite; row <= job.files.earlier.rows; ++row) {
+        QByteArray bytes;
+        bool final = false;
+        const auto held = job.results.find(row);
+        if (held != job.results.end() && !held->second.earlier.isEmpty())
+            bytes = held->second.earlier;
+        else if (row > job.read)
+            L_RESUME::Records(job.files.earlier, row, bytes, final);
+        if (!bytes.isEmpty() && !L_OUTPUT::Copy(job.files.out, bytes)) return false;
+    }
+    return true;
+}
+
+// The columns asked with, the way to the servers, and a long list for the public ones.
+void Notes(Job &job) {
+    const L_LIST::Columns &c = job.list.columns;
+    L_TERM::Say(QStringLiteral("%1 aus %2")
+                    .arg(job.options.mode == L_BATCH::Mode::Geocode    ? "Adresse"
+                         : job.options.mode == L_BATCH::Mode::Distance ? "Start und Ziel"
+                                                                       : "Punkt",
+                         c.used.join(QStringLiteral(", "))));
+    bool publicHost = false; // of the servers this mode asks: the geocoder, and the router
+    const QStringList bases = L_QUERY::ActiveService().bases();
+    for (const QString &base : bases.mid(0, job.options.mode == L_BATCH::Mode::Distance ? -1 : 1))
+        publicHost = publicHost || L_PACE::IsPublicHost(base);
+    job.workers = publicHost ? 1 : job.options.parallel;
+    if (publicHost && job.options.parallel > 1)
+        L_TERM::Say(
+            QStringLiteral("--parallel gilt nur für eigene Server; die öffentlichen bekommen "
+                           "eine Anfrage pro Sekunde"));
+    if (publicHost && job.survey.distinct > 1000 &&
+        L_QUERY::ActiveProvider() == L_QUERY::Provider::Osm)
+        L_TERM::Say(
+            QStringLiteral("Die Liste hat %1 verschiedene Adressen. Der öffentliche Geocoder von "
+                           "OpenStreetMap beantwortet eine Anfrage pro Sekunde und ist nicht für "
+                           "lange Listen gedacht; das dauert etwa %2 (Stunden:Minuten:Sekunden). "
+                           "Für lange Listen einen eigenen Nominatim-Server in "
+                           "GEODATEN_NOMINATIM_URL angeben.")
+                .arg(job.survey.distinct)
+                .arg(Clock(job.survey.distinct * L_PACE::PublicPauseMs / 1000)));
+}
+
+QString Summary(const Job &job) {
+    QString summary = QStringLiteral("%1, %2 gefunden, %3 ohne Ergebnis")
+                          .arg(L_TERM::Rows(job.written - job.copied))
+                          .arg(job.found)
+                          .arg(job.without);
+    if (job.empty > 0) summary += QStringLiteral(", %1 leer").arg(job.empty);
+    if (job.copied > 0) summary += QStringLiteral(", %1 schon erledigt").arg(job.copied);
+    if (job.kept > 0) summary += QStringLiteral(", %1 aus gespeicherten Antworten").arg(job.kept);
+    return summary;
+}
+
+// Closes the outputs and tells how the run ended: its exit status.
+int Finish(Job &job, bool written) {
+    L_TERM::Progress(QString());
+    const bool stopped = interrupted || job.laterS >= 0;
+    if (!L_FILES::Close(job.files, written && (!stopped || KeepEarlier(job)))) {
+        L_TERM::Say(QStringLiteral("Schreiben abgebrochen: %1").arg(L_FILES::Error(job.files)));
+        L_TERM::Say(Summary(job) + QStringLiteral(" geschrieben"));
+        return L_BATCH::ExitWrite;
+    }
+    L_TERM::Say(Summary(job) + (interrupted ? QStringLiteral(", abgebrochen") : QString()));
+    if (interrupted) return L_BATCH::ExitInterrupted;
+    if (job.laterS >= 0) {
+        const QString when = QDateTime::currentDateTime()
+                                 .addSecs(job.laterS)
+                                 .toString(QStringLiteral("dd.MM. HH:mm"));
+        L_TERM::Say(QStringLiteral(
+                        "Der Server bittet, bis %1 Uhr zu warten; danach mit --resume fortsetzen")
+                        .arg(when));
+        return L_BATCH::ExitSomeWithout;
+    }
+    if (job.survey.unterminatedLine > 0) {
+        L_TERM::Say(
+            QStringLiteral("%1, Zeile %2: das Anführungszeichen dieses Felds wird nie geschlossen")
+                .arg(job.list.name)
+                .arg(job.survey.unterminatedLine));
+        return L_BATCH::ExitUsage;
+    }
+    return job.without > 0 ? L_BATCH::ExitSomeWithout : L_BATCH::ExitAllFound;
+}
+
+} // namespace
+
+void Interrupt() {
+    interrupted = true;
+    halt = true;
+}
+
+int Run(const Options &options) {
+    Job job(options);
+    QString message, note;
+    int exit = 0;
+    if (!L_FILES::Distinct(options, message) || !L_LIST::Open(options, job.list, message, note)) {
+        L_TERM::Say(message);
+        return L_BATCH::ExitUsage;
+    }
+    if (!note.isEmpty()) L_TERM::Say(note);
+    job.added = L_ASK::AddedColumns(options);
+    job.survey = L_LIST::SurveyList(job.list);
+    if ((exit = L_FILES::Open(job.files, options, job.list, job.added, message)) != 0) {
+        L_TERM::Say(message.isEmpty() ? L_FILES::Error(job.files) : message);
+        return exit;
+    }
+    Notes(job);
+    L_TERM::CatchDiagnostics(true);
+    job.clock.start();
+    const bool written = Pump(job);
+    const int status = Finish(job, written);
+    L_TERM::CatchDiagnostics(false);
+    return status;
+}
+
+} // namespace L_RUN

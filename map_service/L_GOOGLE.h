@@ -1,0 +1,28 @@
+#pragma once
+// The commercial map service's road behind L_QUERY (its table's entry): the key, over a
+// safe way only; how each request ended; one diagnostic line per failure, refusal or empty
+// answer, never with the key.
+#include "map_service/L_GEOGOG.h"
+
+namespace L_GOOGLE {
+
+using L_GEOGOG::GeoQuery;
+using L_GEOGOG::ReverseQuery;
+using L_GEOGOG::RouteQuery;
+using L_STATUS::ServiceStatus;
+
+bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status, const L_INET::Kept *kept);
+// With `alternatives`, the service is asked for them and status.ShortestMetres is the
+// shortest route's first leg.
+bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
+           const L_INET::Kept *kept, bool alternatives);
+// The geocoding endpoint with latlng=LAT,LON: the first result's address and its parts.
+bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept);
+QString RouteLink(const RouteQuery &query);
+// The bases its requests go to.
+QStringList Bases();
+// True when a key or a service URL of the user's own is set: it answers unless another
+// provider is named.
+bool Configured();
+
+} // namespace L_GOOGLE

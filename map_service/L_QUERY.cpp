@@ -1,0 +1,109 @@
+#include "map_service/L_QUERY.h"
+
+#include "map_service/L_CACHE.h"
+#include "map_service/L_GEOOSM.h"
+#include "map_service/L_GOOGLE.h"
+#include "map_service/L_SHELL.h"
+
+#include <QDebug>
+
+#include <functional>
+#include <mutex>
+
+namespace L_QUERY {
+
+namespace {
+
+// The providers; the first whose settings are given answers, the one without a
+// `configured` rule when none are.
+const Service Services[] = {
+    {Provider::Google, "google", "Google", "Doppelclick zum Öffnen in Google-Maps",
+     &L_GOOGLE::Configured, false, false, true, &L_GOOGLE::Geocode, &L_GOOGLE::Route,
+     &L_GOOGLE::Reverse, &L_GEOGOG::PointLinkUrl, &L_GOOGLE::RouteLink, &L_GOOGLE::Bases},
+    {Provider::Osm, "osm", "OpenStreetMap",
+     "Doppelklick zum Öffnen in OpenStreetMap\nDaten © OpenStreetMap-Mitwirkende (ODbL)", nullptr,
+     true, true, true, &L_GEOOSM::Geocode, &L_GEOOSM::Route, &L_GEOOSM::Reverse,
+     &L_GEOOSM::PointLink, &L_GEOOSM::RouteLink, &L_GEOOSM::Bases},
+};
+
+// One warning per value, not one per search.
+void WarnOnce(const QString &value) {
+    static std::mutex mutex;
+    static QString warned;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (value == warned) return;
+    warned = value;
+    qWarning().noquote() << QStringLiteral("GEODATEN_PROVIDER=%1 is neither \"google\" nor "
+                                           "\"osm\"; choosing as if it were unset")
+                                .arg(value);
+}
+
+// The road with the answers kept across runs, where the provider keeps them.
+bool WithCache(const std::function<bool(const L_INET::Kept *)> &road) {
+    const QString file = ActiveService().keepsAnswers ? L_CACHE::CacheFile() : QString();
+    if (file.isEmpty()) return road(nullptr);
+    L_CACHE::Cache cache = L_CACHE::Open(file);
+    const L_INET::Kept kept = L_CACHE::Keeper(cache);
+    const bool result = road(&kept);
+    L_CACHE::Close(cache);
+    return result;
+}
+
+} // namespace
+
+const Service &ActiveService() {
+    const QString named = qEnvironmentVariable("GEODATEN_PROVIDER").trimmed().toLower();
+    for (const Service &service : Services)
+        if (named == QLatin1String(service.name)) return service;
+    if (!named.isEmpty()) WarnOnce(qEnvironmentVariable("GEODATEN_PROVIDER"));
+    for (const Service &service : Services)
+        if (service.configured && service.configured()) return service;
+    for (const Service &service : Services)
+        if (!service.configured) return service;
+    return Services[0];
+}
+
+Provider ActiveProvider() {
+    return ActiveService().id;
+}
+
+bool QueryGeocode(GeoQuery &query, QString &address) {
+    ServiceStatus status;
+    return WithCache([&](const L_INET::Kept *kept) {
+        return QueryGeocode(query, address, status, kept);
+    });
+}
+
+bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
+                  const L_INET::Kept *kept) {
+    return ActiveService().geocode(query, address, status, kept);
+}
+
+bool QueryRoute(RouteQuery &query, QString &origin, QString &destination) {
+    ServiceStatus status;
+    return WithCache([&](const L_INET::Kept *kept) {
+        return QueryRoute(query, origin, destination, status, kept, false);
+    });
+}
+
+bool QueryRoute(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
+                const L_INET::Kept *kept, bool alternatives) {
+    const Service &service = ActiveService();
+    return service.route(query, origin, destination, status, kept,
+                         alternatives && service.alternatives);
+}
+
+bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept) {
+    const Service &service = ActiveService();
+    return service.reverse && service.reverse(query, status, kept);
+}
+
+QString QueryRouteLink(const RouteQuery &query) {
+    return ActiveService().routeLink(query);
+}
+
+void ShowHitOnMap(double latitude, double longitude) {
+    L_SHELL::ShellOpen(0, ActiveService().pointLink(latitude, longitude), QString(), 1);
+}
+
+} // namespace L_QUERY

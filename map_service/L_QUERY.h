@@ -1,0 +1,63 @@
+#pragma once
+// The one road that the window and geodaten-batch ask: which provider answers, and its
+// search, route, reverse lookup and links. Each provider is one entry of one table (its
+// module's functions and its words); nothing above this road asks which one is active.
+#include "map_service/L_GEOGOG.h"
+
+namespace L_QUERY {
+
+using L_GEOGOG::GeoQuery;
+using L_GEOGOG::ReverseQuery;
+using L_GEOGOG::RouteQuery;
+using L_STATUS::ServiceStatus;
+
+enum class Provider { Google, Osm };
+
+// A provider as the road sees it: its name and words, and what it can do.
+struct Service {
+    Provider id;
+    const char *name;        // GEODATEN_PROVIDER's value for it
+    const char *titleWord;   // "GEO Daten zur Adresse  mit <word> ermitteln"
+    const char *listTooltip; // the result list's tooltip
+    bool (*configured)();    // chosen without GEODATEN_PROVIDER when true; null: the default
+    bool keepsAnswers;       // its answers may be kept across runs (the open services ask so)
+    bool readsPoints;        // a point typed as an address is looked up in reverse, in the window
+    bool alternatives;       // it can be asked for route alternatives
+    bool (*geocode)(GeoQuery &, QString &, ServiceStatus &, const L_INET::Kept *);
+    bool (*route)(RouteQuery &, QString &, QString &, ServiceStatus &, const L_INET::Kept *, bool);
+    bool (*reverse)(ReverseQuery &, ServiceStatus &, const L_INET::Kept *); // null: none
+    QString (*pointLink)(double latitude, double longitude);
+    QString (*routeLink)(const RouteQuery &);
+    QStringList (*bases)(); // where its requests go
+};
+
+// GEODATEN_PROVIDER names a provider ("google" or "osm", any case); unset or empty: the
+// first whose own settings are given (Google: GEODATEN_API_KEY or GEODATEN_SERVICE_URL),
+// else the open services. Any other value is warned about once and read as unset. Read
+// anew on each call.
+Provider ActiveProvider();
+const Service &ActiveService();
+
+// The whole road of one search through the active provider: the record is filled as the
+// provider's requests and reader fill it. True when the answer was downloaded and read.
+// Every failure, refusal or empty answer writes one line on the "geodaten.service" log.
+// The answers kept across runs (L_CACHE) answer first where the provider keeps them.
+bool QueryGeocode(GeoQuery &query, QString &address);
+// The same, with how it ended and the answers kept to consult and to offer new ones to.
+bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
+                  const L_INET::Kept *kept);
+// The whole road of one distance computation through the active provider. True when the
+// last answer (directions, or the router's) was downloaded and read. Kept answers as above.
+bool QueryRoute(RouteQuery &query, QString &origin, QString &destination);
+// With `alternatives` (where the provider has them), status.ShortestMetres is the
+// shortest of the routes the service returned.
+bool QueryRoute(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
+                const L_INET::Kept *kept, bool alternatives);
+// The place at the record's point; false without an answer (or a provider without one).
+bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept);
+// The route link of the active provider for the record.
+QString QueryRouteLink(const RouteQuery &query);
+// Opens the active provider's web map at the point (decimal points whatever the locale).
+void ShowHitOnMap(double latitude, double longitude);
+
+} // namespace L_QUERY

@@ -1,0 +1,76 @@
+#include "map_service/L_STATUS.h"
+
+namespace L_STATUS {
+
+namespace {
+
+const struct {
+    Status code;
+    const char *word;
+} Words[] = {
+    {Status::Ok, "OK"},
+    {Status::ZeroResults, "ZERO_RESULTS"},
+    {Status::Empty, "EMPTY"},
+    {Status::Columns, "COLUMNS"},
+    {Status::BadInput, "BAD_INPUT"},
+    {Status::Refused, "REFUSED"},
+    {Status::File, "FILE"},
+    {Status::Network, "NETWORK"},
+    {Status::InvalidResponse, "INVALID_RESPONSE"},
+};
+
+ServiceStatus Of(Status code) {
+    ServiceStatus status;
+    status.code = code;
+    return status;
+}
+
+} // namespace
+
+QString Word(const ServiceStatus &status) {
+    if (status.code == Status::Http) return QStringLiteral("HTTP %1").arg(status.http);
+    if (status.code == Status::Service) return status.said;
+    for (const auto &w : Words)
+        if (w.code == status.code) return QString::fromLatin1(w.word);
+    return QString();
+}
+
+ServiceStatus FromWord(const QString &word) {
+    for (const auto &w : Words)
+        if (word == QLatin1String(w.word)) return Of(w.code);
+    if (word.startsWith(QStringLiteral("HTTP "))) {
+        ServiceStatus status = Of(Status::Http);
+        status.http = word.mid(5).toLong();
+        return status;
+    }
+    if (word.isEmpty()) return Of(Status::Network);
+    ServiceStatus status = Of(Status::Service);
+    status.said = word;
+    return status;
+}
+
+bool Passing(const ServiceStatus &status) {
+    switch (status.code) {
+    case Status::Network:
+    case Status::File:
+        return true;
+    case Status::Http:
+        return status.http == 429 || (status.http >= 500 && status.http <= 599);
+    case Status::Service:
+        return status.said == QStringLiteral("OVER_QUERY_LIMIT");
+    default:
+        return false;
+    }
+}
+
+ServiceStatus FromService(const QString &word) {
+    const QString trimmed = word.trimmed();
+    if (trimmed.isEmpty()) return Of(Status::InvalidResponse);
+    if (trimmed.toUpper() == QStringLiteral("OK")) return Of(Status::Ok);
+    if (trimmed == QStringLiteral("ZERO_RESULTS")) return Of(Status::ZeroResults);
+    ServiceStatus status = Of(Status::Service);
+    status.said = trimmed;
+    return status;
+}
+
+} // namespace L_STATUS
