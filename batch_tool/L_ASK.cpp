@@ -1,6 +1,7 @@
 #include "batch_tool/L_ASK.h"
 
 #include "geo_files/L_GEODST.h"
+#include "geo_files/L_POINT.h"
 #include "map_service/L_QUERY.h"
 #include "map_service/L_VALUE.h"
 
@@ -31,6 +32,47 @@ QString Text(const Asker &asker, const QString &text) {
 
 QString Hits(qint32 hits) {
     return hits >= 0 ? QString::number(hits) : QString();
+}
+
+// The point in the form --coords asks for, as a last added column; none without it.
+QStringList Coords(const Asker &asker, double latitude, double longitude) {
+    if (asker.options->coords.isEmpty()) return {};
+    return {L_POINT::FormatPoint({latitude, longitude}, asker.options->coords)};
+}
+
+// An end of a route that reads as a point, as every provider reads one: "lat,lon".
+QString End(const QString &text) {
+    L_POINT::Point point;
+    QString reason;
+    return L_POINT::ReadPoint(text, point, reason) ? QStringLiteral("%1,%2")
+                                                         .arg(point.latitude, 0, 'f', 7)
+                                                         .arg(point.longitude, 0, 'f', 7)
+                                                   : text;
+}
+
+// The commuter allowance of a year for whole km (EStG § 9 Abs. 1 Satz 3 Nr. 4): per working
+// day the first 20 km at one rate, the rest at another; the yearly cap is not applied.
+double Allowance(qint64 km, int year, int days) {
+    const double first = year >= 2026 ? 0.38 : 0.30;
+    const double beyond = year >= 2022 ? 0.38 : 0.35;
+    return (double(qMin<qint64>(km, 20)) * first + double(qMax<qint64>(km - 20, 0)) * beyond) *
+           days;
+}
+
+// The commuter's columns: the fastest route in m, the shortest in km, its whole km rounded
+// down (14,999.9 m is 14 km), and the allowance when asked for.
+QStringList Commute(const Asker &asker, const L_STATUS::ServiceStatus &s, bool driven) {
+    const double shortest = driven ? s.ShortestMetres : std::nan("");
+    const qint64 km = std::isfinite(shortest) ? qint64(std::floor(shortest)) / 1000 : -1;
+    QStringList columns{driven ? QString::number(std::llround(s.DrivingMetres)) : QString(),
+                        Kilometres(asker, shortest / 1000.0),
+                        km >= 0 ? QString::number(km) : QString()};
+    if (asker.options->year > 0)
+        columns.append(km >= 0 ? Number(asker, QString::number(Allowance(km, asker.options->year,
+                                                                         asker.options->days),
+                                                               'f', 2))
+                               : QString());
+    return columns;
 }
 
 // A coordinate a service wrote: wholly a finite number within `limit` degrees.
@@ -67,8 +109,8 @@ Answer Geocode(const Asker &asker, qint64 row, const QString &address) {
 Answer Distance(const Asker &asker, const QString &question) {
     Answer answer;
     L_GEOGOG::RouteQuery route;
-    QString origin = question.section(QChar(0x1F), 0, 0),
-            destination = question.section(QChar(0x1F), 1);
+    QString origin = End(question.section(QChar(0x1F), 0, 0)),
+            destination = End(question.section(QChar(0x1F), 1));
     L_QUERY::QueryRoute(route, origin, destination, answer.status, asker.kept, true);
     const L_STATUS::ServiceStatus &s = answer.status;
     const bool ends = !route.StartLatitude.isEmpty() && !route.EndLatitude.isEmpty();
@@ -86,6 +128,27 @@ Answer Distance(const Asker &asker, const QString &question) {
                         Kilometres(asker, driven ? s.DrivingMetres / 1000.0 : std::nan("")),
                         std::isfinite(seconds) ? L_GEOGOG::DrivingTimeText(seconds) : QString(),
                         std::isfinite(seconds) ? QString::number(seconds, 'f', 0) : QString()});
+    answer.rows[0] += Commute(asker, s, driven);
+    return answer;
+}
+
+Answer Reverse(const Asker &asker, qint64 row, const QString &question) {
+    L_POINT::Point point;
+    QString reason;
+    if (!L_POINT::ReadPoint(question, point, reason)) return Without(asker, Status::BadInput);
+    Answer answer;
+    L_GEOGOG::ReverseQuery query;
+    query.Latitude = point.latitude;
+    query.Longitude = point.longitude;
+    L_QUERY::QueryReverse(query, answer.status, asker.kept);
+    const QString lat = QString::number(point.latitude, 'f', 7),
+                  lon = QString::number(point.longitude, 'f', 7);
+    if (answer.status.code == Status::Ok)
+        answer.points.append({row, 1, question, query.Address, lat, lon});
+    answer.rows.append(QStringList{Text(asker, query.Address), Text(asker, query.Road),
+                                   Text(asker, query.HouseNumber), Text(asker, query.Postcode),
+                                   Text(asker, query.City), Text(asker, query.Country)} +
+                       Coords(asker, point.latitude, point.longitude));
     return answer;
 }
 
@@ -98,7 +161,7 @@ Answer AskOnce(const Asker &asker, qint64 row, const QString &question) {
     case Mode::Reverse:
         break;
     }
-    return Without(asker, Status::BadInput);
+    return Reverse(asker, row, question);
 }
 
 qint64 RetryBaseMs() {
@@ -117,17 +180,23 @@ qint64 WaitMs(const L_STATUS::ServiceStatus &status, int attempt) {
 } // namespace
 
 QStringList AddedColumns(const L_BATCH::Options &options) {
+    const QStringList coords(options.coords.isEmpty() ? 0 : 1, QStringLiteral("coords"));
     switch (options.mode) {
     case Mode::Geocode:
-        return {"lat", "lon", "formatted_address", "hits", "status"};
+        return QStringList{"lat", "lon", "formatted_address", "hits"} + coords +
+               QStringList{"status"};
     case Mode::Distance:
-        return {"start_address", "start_lat",    "start_lon", "start_hits",   "end_address",
-                "end_lat",       "end_lon",      "end_hits",  "luftlinie_km", "geodesic_km",
-                "driving_km",    "driving_time", "driving_s", "status"};
+        return QStringList{"start_address", "start_lat",   "start_lon",   "start_hits",
+                           "end_address",   "end_lat",     "end_lon",     "end_hits",
+                           "luftlinie_km",  "geodesic_km", "driving_km",  "driving_time",
+                           "driving_s",     "driving_m",   "shortest_km", "commute_km"} +
+               QStringList(options.year > 0 ? 1 : 0, QStringLiteral("pauschale_eur")) +
+               QStringList{"status"};
     case Mode::Reverse:
         break;
     }
-    return {"address", "road", "house_number", "postcode", "city", "country", "status"};
+    return QStringList{"address", "road", "house_number", "postcode", "city", "country"} + coords +
+           QStringList{"status"};
 }
 
 Answer Without(const Asker &asker, L_STATUS::Status status) {

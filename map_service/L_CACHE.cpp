@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 #include <atomic>
@@ -34,10 +35,22 @@ qint64 Now() {
     return QDateTime::currentSecsSinceEpoch();
 }
 
+// SQLite's result codes of a file that another connection holds a moment longer.
+bool Busy(const QSqlError &error) {
+    const QString code = error.nativeErrorCode();
+    return code == QStringLiteral("5") || code == QStringLiteral("6");
+}
+
+// A statement, tried again for a while where another process holds the file: some locks
+// (a new file's journal mode, its recovery) are not waited for by the busy timeout.
 bool Exec(QSqlDatabase &db, const QString &statement, QSqlError &error) {
-    QSqlQuery query(db);
-    if (query.exec(statement)) return true;
-    error = query.lastError();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QSqlQuery query(db);
+        if (query.exec(statement)) return true;
+        error = query.lastError();
+        if (!Busy(error)) return false;
+        QThread::msleep(20);
+    }
     return false;
 }
 
@@ -114,7 +127,8 @@ Cache Open(const QString &file) {
         QFile::remove(file + QStringLiteral(".broken"));
         QFile::rename(file, file + QStringLiteral(".broken"));
         for (const char *journal : {"-wal", "-shm"}) QFile::remove(file + QLatin1String(journal));
-        TellOnce(toldBroken, QStringLiteral("no SQLite database; moved aside to %1.broken").arg(file), file);
+        TellOnce(toldBroken,
+                 QStringLiteral("no SQLite database; moved aside to %1.broken").arg(file), file);
         MakeFile(file);
         cache.readable = cache.writable = false;
         error = Start(cache);
@@ -141,7 +155,7 @@ L_INET::Kept Keeper(Cache &cache) {
         query.bindValue(1, Now());
         const bool found = query.exec() && query.next();
         body = found ? qUncompress(query.value(0).toByteArray()) : QByteArray();
-        query.finish(); // no read transaction stays open
+        query.finish();         // no read transaction stays open
         return !body.isEmpty(); // a damaged entry is no answer
     };
     kept.remember = [&cache](const QString &url, const QByteArray &body, L_INET::Keep how) {
@@ -150,10 +164,12 @@ L_INET::Kept Keeper(Cache &cache) {
         query.bindValue(0, url);
         query.bindValue(1, qCompress(body));
         query.bindValue(2, Now() + 86400 * (how == L_INET::Keep::Found ? FoundDays : NothingDays));
-        if (query.exec()) return;
+        if (query.exec() || Busy(query.lastError())) return; // busy: this one is not kept
         cache.writable = false; // full, or read-only by now: the run goes on without it
-        TellOnce(toldUnwritable, QStringLiteral("cannot be written; answers are not kept: ") +
-                                     query.lastError().text(), cache.file);
+        TellOnce(toldUnwritable,
+                 QStringLiteral("cannot be written; answers are not kept: ") +
+                     query.lastError().text(),
+                 cache.file);
     };
     return kept;
 }

@@ -1,6 +1,7 @@
 #include "map_service/L_GEOOSM.h"
 
 #include "geo_files/L_GEODST.h"
+#include "geo_files/L_POINT.h"
 #include "map_service/L_URLCOD.h"
 #include "map_service/L_VALUE.h"
 #include "xml_text/L_REPLAC.h"
@@ -88,10 +89,20 @@ L_INET::Answer Ask(const QString &service, const QString &url, const QString &fi
     return answer;
 }
 
-// The place of an address: the geocoder's first hit. False (with the status and its one
-// line) when the address has none.
+// The place of an address: a point given as such, or the geocoder's first hit. False
+// (with the status and its one line) when the address has none.
 bool Locate(const QString &address, GeoQuery &place, ServiceStatus &status,
             const L_INET::Kept *kept) {
+    L_POINT::Point point;
+    QString reason;
+    if (L_POINT::ReadPoint(address, point, reason)) { // a point is asked of no geocoder
+        place.HitCount = 1;
+        place.HitAddresses = {QString(), QString()};
+        place.HitCoordinates = {QString(), Fixed(point.longitude) + u',' + Fixed(point.latitude)};
+        place.HitLongitudes = {0, point.longitude};
+        place.HitLatitudes = {0, point.latitude};
+        return true;
+    }
     QString sent = address;
     return L_GEOOSM::Geocode(place, sent, status, kept) && place.HitCount > 0;
 }
@@ -123,6 +134,26 @@ void TellRoute(const L_INET::Answer &answer, RouteQuery &query, ServiceStatus &s
     }
     if (status.code != Status::Ok)
         L_INET::Tell(QStringLiteral("OSRM"), what, message, query.RequestUrl);
+}
+
+// The shortest road where a server of one's own routes by distance
+// (GEODATEN_OSRM_SHORTEST_URL): its route's metres, asked after the fastest was found.
+void AskShortest(const RouteQuery &query, ServiceStatus &status, const L_INET::Kept *kept) {
+    const QString base = L_URLCOD::BaseUrl("GEODATEN_OSRM_SHORTEST_URL", QString());
+    if (base.isEmpty() || status.code != Status::Ok) return;
+    const QString url = RouteRequestUrl(query).replace(0, OsrmUrl().size(), base);
+    const L_INET::Answer answer =
+        L_INET::Fetch(L_INET::Request{url, UserAgent(), false}, query.TempFile, kept);
+    RouteQuery shortest = query;
+    shortest.RequestUrl = url;
+    ServiceStatus said = L_INET::StatusOf(answer);
+    TellRoute(answer, shortest, said);
+    if (said.code == Status::Ok) L_INET::Remember(kept, answer, url, L_INET::Keep::Found);
+    status.code = said.code;
+    status.said = said.said;
+    status.http = said.http;
+    status.retryAfterS = said.retryAfterS;
+    status.ShortestMetres = said.code == Status::Ok ? said.DrivingMetres : std::nan("");
 }
 
 // The address parts of a reverse answer; a town or village stands in for a city.
@@ -244,9 +275,14 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     GeoQuery start, end;
     const bool located =
         Locate(origin, start, status, kept) && Locate(destination, end, status, kept);
-    const auto hits = [&] {
-        status.StartHits = start.HitCount;
-        status.EndHits = located || start.HitCount > 0 ? end.HitCount : -1;
+    const auto hits = [&] { // a point's place is no geocoder's hit; an end not asked has none
+        const auto of = [](const GeoQuery &place, bool asked) {
+            return !asked || (place.HitCount == 1 && place.HitAddresses[1].isEmpty())
+                       ? -1
+                       : place.HitCount;
+        };
+        status.StartHits = of(start, true);
+        status.EndHits = of(end, start.HitCount > 0);
     };
     hits();
     if (!located) return false;
@@ -260,6 +296,7 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     if (read) query.ResponseText = QString::fromLatin1(answer.body);
     status = L_INET::StatusOf(answer);
     TellRoute(answer, query, status);
+    if (alternatives) AskShortest(query, status, kept);
     hits();
     if (status.code == Status::Ok)
         L_INET::Remember(kept, answer, query.RequestUrl, L_INET::Keep::Found);
@@ -293,7 +330,9 @@ bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kep
 }
 
 QStringList Bases() {
-    return {NominatimUrl(), OsrmUrl()};
+    const QString shortest = L_URLCOD::BaseUrl("GEODATEN_OSRM_SHORTEST_URL", QString());
+    return shortest.isEmpty() ? QStringList{NominatimUrl(), OsrmUrl()}
+                              : QStringList{NominatimUrl(), OsrmUrl(), shortest};
 }
 
 QString PointLink(double latitude, double longitude) {

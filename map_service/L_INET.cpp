@@ -225,7 +225,7 @@ Answer Download(const Request &request, const QString &file) {
         return answer;
     }
     answer.body = part.read(MaxResponseBytes);
-    answer.body.squeeze(); // kept answers hold their bytes, not the read's buffer
+    answer.body.squeeze();         // kept answers hold their bytes, not the read's buffer
     if (!answer.error.isEmpty()) { // an error status: the file stays as it was
         answer.outcome = Outcome::HttpError;
         return answer;

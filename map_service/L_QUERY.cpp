@@ -1,9 +1,11 @@
 #include "map_service/L_QUERY.h"
 
+#include "geo_files/L_POINT.h"
 #include "map_service/L_CACHE.h"
 #include "map_service/L_GEOOSM.h"
 #include "map_service/L_GOOGLE.h"
 #include "map_service/L_SHELL.h"
+#include "xml_text/L_UNICOD.h"
 
 #include <QDebug>
 
@@ -49,6 +51,23 @@ bool WithCache(const std::function<bool(const L_INET::Kept *)> &road) {
     return result;
 }
 
+// A point typed as an address: the place there, listed at the point itself.
+bool ReversePoint(const Service &service, const L_POINT::Point &point, GeoQuery &query,
+                  ServiceStatus &status, const L_INET::Kept *kept) {
+    ReverseQuery reverse;
+    reverse.Latitude = point.latitude;
+    reverse.Longitude = point.longitude;
+    const bool read = service.reverse(reverse, status, kept);
+    query.RequestUrl = reverse.RequestUrl;
+    query.ResponseText = reverse.ResponseText;
+    query.TempFile = reverse.TempFile;
+    if (status.code == L_STATUS::Status::Ok)
+        L_GEOGOG::AddGeoHit(query, L_UNICOD::TextToUtf8(reverse.Address),
+                            QString::number(point.longitude, 'f', 7) + u',' +
+                                QString::number(point.latitude, 'f', 7));
+    return read;
+}
+
 } // namespace
 
 const Service &ActiveService() {
@@ -69,14 +88,20 @@ Provider ActiveProvider() {
 
 bool QueryGeocode(GeoQuery &query, QString &address) {
     ServiceStatus status;
-    return WithCache([&](const L_INET::Kept *kept) {
-        return QueryGeocode(query, address, status, kept);
-    });
+    return WithCache(
+        [&](const L_INET::Kept *kept) { return QueryGeocode(query, address, status, kept); });
 }
 
 bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
                   const L_INET::Kept *kept) {
-    return ActiveService().geocode(query, address, status, kept);
+    const Service &service = ActiveService();
+    L_POINT::Point point;
+    QString reason;
+    if (service.readsPoints && service.reverse && L_POINT::ReadPoint(address, point, reason)) {
+        query.Address = address;
+        return ReversePoint(service, point, query, status, kept);
+    }
+    return service.geocode(query, address, status, kept);
 }
 
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination) {

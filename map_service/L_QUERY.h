@@ -44,6 +44,8 @@ const Service &ActiveService();
 // The answers kept across runs (L_CACHE) answer first where the provider keeps them.
 bool QueryGeocode(GeoQuery &query, QString &address);
 // The same, with how it ended and the answers kept to consult and to offer new ones to.
+// Where the provider reads points, an address that reads as one (L_POINT) is looked up in
+// reverse: one hit, the place's address at the point itself.
 bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
                   const L_INET::Kept *kept);
 // The whole road of one distance computation through the active provider. True when the

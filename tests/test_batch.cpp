@@ -32,9 +32,12 @@ QString Records(const QByteArray &bytes, L_CSV::Dialect &dialect, qint64 *unterm
     const L_CSV::Scan scan = L_CSV::ScanBytes(buffer);
     dialect = L_CSV::Detect(bytes, ',');
     buffer.seek(dialect.headerAt);
-    L_CSV::Source source{&buffer, dialect.delimiter,
+    L_CSV::Source source{&buffer,
+                         dialect.delimiter,
                          scan.invalidLine ? L_CSV::Encoding::Windows1252 : L_CSV::Encoding::Utf8,
-                         {}, 0, 1};
+                         {},
+                         0,
+                         1};
     QStringList records, fields;
     qint64 line = 0;
     for (L_CSV::Read read; (read = L_CSV::ReadRecord(source, fields, line)) != L_CSV::Read::End;) {
@@ -55,9 +58,15 @@ QProcessEnvironment Environment(const FakeMapService &service, const QString &te
     env.insert(google ? "GEODATEN_SERVICE_URL" : "GEODATEN_NOMINATIM_URL", Seams::Url(service));
     const QStringList assignments =
         QStringList{"GEODATEN_OSRM_URL=http://localhost:" + QString::number(service.Port()),
-                    "GEODATEN_PACE_MS=0", "GEODATEN_TIMEOUT_MS=1000", "GEODATEN_RETRY_MS=100",
-                    "GEODATEN_CACHE=off", "TEMP=" + temp, "XDG_RUNTIME_DIR=" + temp,
-                    "XDG_CACHE_HOME=" + temp, "no_proxy=127.0.0.1,localhost", "LC_ALL=de_AT.UTF-8"} +
+                    "GEODATEN_PACE_MS=0",
+                    "GEODATEN_TIMEOUT_MS=1000",
+                    "GEODATEN_RETRY_MS=100",
+                    "GEODATEN_CACHE=off",
+                    "TEMP=" + temp,
+                    "XDG_RUNTIME_DIR=" + temp,
+                    "XDG_CACHE_HOME=" + temp,
+                    "no_proxy=127.0.0.1,localhost",
+                    "LC_ALL=de_AT.UTF-8"} +
         more;
     for (const QString &assignment : assignments)
         env.insert(assignment.section(u'=', 0, 0), assignment.section(u'=', 1));
@@ -128,10 +137,18 @@ TEST(Csv, ReadAsSpreadsheetsWriteIt) {
         {"tab, empty lines skipped", "a\tb\n\n1\t2\n\n", '\t', "\n", "a|b/1|2"},
         {"the most frequent delimiter", "a,b;c;d\n1,2;3;4\n", ';', "\n", "a,b|c|d/1,2|3|4"},
         {"delimiters in quotes do not count", "\"a;b;c\",d\n", ',', "\n", "a;b;c|d"},
-        {"BOM", "\xEF\xBB\xBF" "Adresse;x\nWien;1\n", ';', "\n", "Adresse|x/Wien|1"},
+        {"BOM",
+         "\xEF\xBB\xBF"
+         "Adresse;x\nWien;1\n",
+         ';', "\n", "Adresse|x/Wien|1"},
         {"Excel's sep= line", "sep=;\r\na,b;c\r\n1,5;2\r\n", ';', "\r\n", "a,b|c/1,5|2"},
         {"Excel's sep= line, quoted", "\"sep=,\"\na;b,c\n", ',', "\n", "a;b|c"},
-        {"Windows-1252", "Stra\xDF" "e;\x80;\x8A\n", ';', "\n", "Straße|€|Š"},
+        // regression: a "sep=" of a byte no delimiter may be read every line as endless fields
+        {"a sep= line with no delimiter is a line", "sep=\xFF\na\n", ',', "\n", "sep=ÿ/a"},
+        {"Windows-1252",
+         "Stra\xDF"
+         "e;\x80;\x8A\n",
+         ';', "\n", "Straße|€|Š"},
         {"broken quoting read on", "\"ab\"cd,e\n", ',', "\n", "abcd|e"},
         {"empty fields kept", ";;\n", ';', "\n", "||"},
     };
@@ -192,12 +209,14 @@ TEST_F(Batch, GeocodeStatusesAndOneRequestPerAddress) {
     for (int k = 0; k < 8; ++k)
         EXPECT_TRUE(lines.value(k + 1).endsWith(statuses[k])) << lines.value(k + 1);
     EXPECT_TRUE(lines.value(6).startsWith("E;;")) << "a short row keeps its columns";
-    EXPECT_EQ(service.Requests().size(), 7u) << "the repeated address once; the failing one 4 times";
+    EXPECT_EQ(service.Requests().size(), 7u)
+        << "the repeated address once; the failing one 4 times";
     EXPECT_TRUE(errors.contains("Adresse aus Adresse")) << "the columns asked with, first";
     EXPECT_TRUE(errors.contains("8 Zeilen, 2 gefunden, 5 ohne Ergebnis, 1 leer")) << errors;
     EXPECT_EQ(errors.count("geodaten.service:"), 6) << "one line per failed request";
 
-    const QStringList all = Lines(Run({"geocode", "--all", "--column", "Ort"}, "Ort,x\n9220 Velden AT,1\n"));
+    const QStringList all =
+        Lines(Run({"geocode", "--all", "--column", "Ort"}, "Ort,x\n9220 Velden AT,1\n"));
     EXPECT_EQ(all.size(), 4) << "a row per hit";
     EXPECT_TRUE(all.value(3).startsWith("9220 Velden AT,1,46.6061000,-13.9702000,\"Lind ob Velden"))
         << all.value(3);
@@ -237,13 +256,14 @@ TEST_F(Batch, DistancesSayWhatWasMatched) {
     EXPECT_EQ(exitCode, 1) << errors;
     EXPECT_EQ(lines.value(0), "Start,Ziel,Name,start_address,start_lat,start_lon,start_hits,"
                               "end_address,end_lat,end_lon,end_hits,luftlinie_km,geodesic_km,"
-                              "driving_km,driving_time,driving_s,status");
+                              "driving_km,driving_time,driving_s,driving_m,shortest_km,commute_km,"
+                              "status");
     EXPECT_EQ(lines.value(1), "9220 Velden AT,9500 Villach AT,Anna,\"Velden am Wörthersee, Bezirk "
                               "Villach-Land, Kärnten, 9220, Österreich\",46.6124980,13.9554210,3,"
                               "\"Villach, Kärnten, 9500, Österreich\",46.6103300,13.8558200,1,"
-                              "7.620,7.634,24.312,00:24:36,1476,OK");
-    EXPECT_TRUE(lines.value(2).endsWith(",344.822,345.353,,,,NoRoute")) << lines.value(2);
-    EXPECT_EQ(lines.value(3), "nichts,9500 Villach AT,Carl,,,,0,,,,,,,,,,ZERO_RESULTS");
+                              "7.620,7.634,24.312,00:24:36,1476,24312,24.312,24,OK");
+    EXPECT_TRUE(lines.value(2).endsWith(",344.822,345.353,,,,,,,NoRoute")) << lines.value(2);
+    EXPECT_EQ(lines.value(3), "nichts,9500 Villach AT,Carl,,,,0,,,,,,,,,,,,,ZERO_RESULTS");
     int villach = 0;
     for (const auto &request : service.Requests())
         villach += request.line.find("Villach") != std::string::npos;
@@ -261,35 +281,61 @@ TEST_F(Batch, TheListsPeopleHave) {
         const char *asked; // the q= of the first request; empty: none
         const char *said;  // what the run says first
     } cases[] = {
-        {"Straße, PLZ, Ort in postal order", {"geocode"},
+        {"Straße, PLZ, Ort in postal order",
+         {"geocode"},
          "Nr.;Name;Straße;Hausnummer;PLZ;Ort\n17;Anna;Seecorso;12;9220;Velden\n",
-         "Seecorso+12%2C+9220+Velden", "Adresse aus Straße, Hausnummer, PLZ, Ort"},
-        {"postal parts, the empty left out", {"geocode"}, "Strasse;Ort;Land\n;Velden;AT\n",
-         "Velden%2C+AT", "Adresse aus Strasse, Ort, Land"},
-        {"Anschrift wins", {"geocode"}, "Ort;Anschrift\nx;9220 Velden AT\n", "9220+Velden+AT",
+         "Seecorso+12%2C+9220+Velden",
+         "Adresse aus Straße, Hausnummer, PLZ, Ort"},
+        {"postal parts, the empty left out",
+         {"geocode"},
+         "Strasse;Ort;Land\n;Velden;AT\n",
+         "Velden%2C+AT",
+         "Adresse aus Strasse, Ort, Land"},
+        {"Anschrift wins",
+         {"geocode"},
+         "Ort;Anschrift\nx;9220 Velden AT\n",
+         "9220+Velden+AT",
          "Adresse aus Anschrift"},
         {"one column", {"geocode"}, "Wo\n9220 Velden AT\n", "9220+Velden+AT", "Adresse aus Wo"},
-        {"--column joins", {"geocode", "--column", "Ort,Land"}, "Ort;Land\nVelden;AT\n",
-         "Velden%2C+AT", "Adresse aus Ort, Land"},
-        {"member numbers are no address", {"geocode"}, "Mitglied;Name\n17;Anna\n", "",
+        {"--column joins",
+         {"geocode", "--column", "Ort,Land"},
+         "Ort;Land\nVelden;AT\n",
+         "Velden%2C+AT",
+         "Adresse aus Ort, Land"},
+        {"member numbers are no address",
+         {"geocode"},
+         "Mitglied;Name\n17;Anna\n",
+         "",
          "keine Spalte mit der Adresse unter Mitglied, Name; --column A,B,C nennt sie"},
-        {"Wohnort and Arbeitsort", {"distance"},
-         "Name;Wohnort;Arbeitsort\nAnna;9220 Velden AT;9500 Villach AT\n", "9220+Velden+AT",
+        {"Wohnort and Arbeitsort",
+         {"distance"},
+         "Name;Wohnort;Arbeitsort\nAnna;9220 Velden AT;9500 Villach AT\n",
+         "9220+Velden+AT",
          "Start und Ziel aus Wohnort, Arbeitsort"},
-        {"names are no ends", {"distance"}, "Name;Vorname\nA;B\n", "",
+        {"names are no ends",
+         {"distance"},
+         "Name;Vorname\nA;B\n",
+         "",
          "keine Spalten für Start und Ziel unter Name, Vorname; --from A --to B nennt sie"},
-        {"--from and --to", {"distance", "--from", "PLZ,Ort", "--to", "Ziel"},
-         "PLZ;Ort;Ziel\n9220;Velden;9500 Villach AT\n", "9220%2C+Velden", "Start und Ziel aus PLZ, Ort, Ziel"},
-        {"Excel's sep= line", {"geocode"}, "sep=,\nAdresse,x\n\"9220 Velden AT\",1\n",
-         "9220+Velden+AT", "Adresse aus Adresse"},
+        {"--from and --to",
+         {"distance", "--from", "PLZ,Ort", "--to", "Ziel"},
+         "PLZ;Ort;Ziel\n9220;Velden;9500 Villach AT\n",
+         "9220%2C+Velden",
+         "Start und Ziel aus PLZ, Ort, Ziel"},
+        {"Excel's sep= line",
+         {"geocode"},
+         "sep=,\nAdresse,x\n\"9220 Velden AT\",1\n",
+         "9220+Velden+AT",
+         "Adresse aus Adresse"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         service.ClearRequests();
         const QByteArray out = Run(c.arguments, c.list);
         const auto requests = service.Requests();
-        EXPECT_EQ(requests.empty() ? QString() : QString::fromStdString(requests[0].line).section(
-                                                     QRegularExpression("q=|&"), 1, 1),
+        EXPECT_EQ(requests.empty() ? QString()
+                                   : QString::fromStdString(requests[0].line)
+                                         .section(QRegularExpression("q=|&"), 1, 1),
                   QString(c.asked));
         EXPECT_EQ(exitCode, requests.empty() ? 2 : 0) << errors;
         EXPECT_TRUE(errors.contains(QString::fromUtf8(c.said))) << errors;
@@ -314,21 +360,43 @@ TEST_F(Batch, BadInputGetsItsMessage) {
         {"a value missing", {"geocode", "--format"}, "", 2, "--format braucht einen Wert"},
         {"distance as geojson", {"distance", "--format", "geojson"}, "", 2, "nur csv"},
         {"resume without a file", {"geocode", "--resume"}, "", 2, "--resume braucht -o DATEI"},
-        {"missing file", {"geocode", "/nonexistent/list.csv"}, "", 2,
+        {"missing file",
+         {"geocode", "/nonexistent/list.csv"},
+         "",
+         2,
          "list.csv kann nicht gelesen werden"},
         {"no header", {"geocode"}, "", 2, "hat keine Kopfzeile"},
-        {"unknown column", {"geocode", "--column", "Ort"}, "Adresse\nx\n", 2, "keine Spalte \"Ort\""},
-        {"unterminated quote", {"geocode"}, "Adresse\n9220 Velden AT\n\"open\nmore\n", 2,
+        {"unknown column",
+         {"geocode", "--column", "Ort"},
+         "Adresse\nx\n",
+         2,
+         "keine Spalte \"Ort\""},
+        {"unterminated quote",
+         {"geocode"},
+         "Adresse\n9220 Velden AT\n\"open\nmore\n",
+         2,
          "Zeile 3: das Anführungszeichen"},
         {"Windows-1252", {"geocode"}, "Adresse\nW\xF6rthersee\n", 0, "als Windows-1252 gelesen"},
-        {"UTF-8 mixed with other bytes", {"geocode"}, "Adresse\nW\xC3\xB6rth\nW\xF6rth\n", 2,
+        {"UTF-8 mixed with other bytes",
+         {"geocode"},
+         "Adresse\nW\xC3\xB6rth\nW\xF6rth\n",
+         2,
          "Zeile 3: kein gültiges UTF-8"},
-        {"--encoding says which", {"geocode", "--encoding", "windows-1252"},
-         "Adresse\nW\xC3\xB6rth\nW\xF6rth\n", 0, "2 gefunden"},
-        {"a NUL byte", {"geocode"}, QByteArrayLiteral("Adresse\nVelden\0AT\n"), 2,
+        {"--encoding says which",
+         {"geocode", "--encoding", "windows-1252"},
+         "Adresse\nW\xC3\xB6rth\nW\xF6rth\n",
+         0,
+         "2 gefunden"},
+        {"a NUL byte",
+         {"geocode"},
+         QByteArrayLiteral("Adresse\nVelden\0AT\n"),
+         2,
          "Zeile 2: ein NUL-Byte"},
-        {"the output is the input, through a link", {"geocode", "-o", File("link.csv"), File("list.csv")},
-         "", 2, "ist die Eingabe"},
+        {"the output is the input, through a link",
+         {"geocode", "-o", File("link.csv"), File("list.csv")},
+         "",
+         2,
+         "ist die Eingabe"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -340,7 +408,9 @@ TEST_F(Batch, BadInputGetsItsMessage) {
         }
     }
     EXPECT_EQ(ReadAll(File("list.csv")), "Adresse\n9220 Velden AT\n") << "the input untouched";
-    EXPECT_TRUE(Run({"geocode"}, "Adresse\nW\xF6rthersee\n").startsWith("\xEF\xBB\xBF" "Adresse;lat"))
+    EXPECT_TRUE(Run({"geocode"}, "Adresse\nW\xF6rthersee\n")
+                    .startsWith("\xEF\xBB\xBF"
+                                "Adresse;lat"))
         << "a BOM for the spreadsheet";
     service.ClearRequests();
     const QStringList lines = Lines(Run({"geocode"}, "Adresse\n" + QByteArray(501, 'x') + "\n"));
@@ -349,8 +419,7 @@ TEST_F(Batch, BadInputGetsItsMessage) {
 }
 
 TEST_F(Batch, ServiceTextIsNeverAFormulaNorAnEscape) {
-    const QStringList lines =
-        Lines(Run({"geocode", "--all"}, "Adresse;Notiz\nFormel;=SUM(A1)\n"));
+    const QStringList lines = Lines(Run({"geocode", "--all"}, "Adresse;Notiz\nFormel;=SUM(A1)\n"));
     EXPECT_EQ(lines.value(1), "Formel;=SUM(A1);46,6;13,9;\"'=HYPERLINK(\"\"http://evil.example\"\","
                               "\"\"Velden\"\")\";2;OK")
         << "the service's text gets an apostrophe, the user's own stays";
@@ -429,12 +498,13 @@ TEST_F(Batch, ResumeAfterAKillInEveryFormat) {
                               "Ort 1;1;2;x;1;OK\nOrt 2;;;;0;NETWORK\nOrt 3;;;;0;ZERO_RESULTS\n"
                               "Ort 4;;;;0;HTTP 429\nOrt 5;1;2;x;1;OK\n");
     service.ClearRequests();
-    const QStringList lines = Lines(Run({"geocode", "--resume", "-o", File("out.csv"), File("list.csv")}, ""));
+    const QStringList lines =
+        Lines(Run({"geocode", "--resume", "-o", File("out.csv"), File("list.csv")}, ""));
     const QStringList result = Lines(ReadAll(File("out.csv")));
     EXPECT_EQ(result.size(), 14);
-    EXPECT_EQ(result.mid(1, 5), QStringList({"Ort 1;1;2;x;1;OK",
-                                             result[2], "Ort 3;;;;0;ZERO_RESULTS", result[4],
-                                             "Ort 5;1;2;x;1;OK"}));
+    EXPECT_EQ(result.mid(1, 5),
+              QStringList({"Ort 1;1;2;x;1;OK", result[2], "Ort 3;;;;0;ZERO_RESULTS", result[4],
+                           "Ort 5;1;2;x;1;OK"}));
     EXPECT_TRUE(result[2].startsWith("Ort 2;46,6124980") && result[4].startsWith("Ort 4;46,61"))
         << "passing failures asked again";
     EXPECT_EQ(service.Requests().size(), 2u + 7u) << "the repeated last row from memory";
@@ -457,7 +527,8 @@ TEST_F(Batch, RetriesHonourTheServer) {
         service.ClearRequests();
         QElapsedTimer timer;
         timer.start();
-        const QStringList lines = Lines(Run({"geocode"}, QByteArray("Adresse\n") + c.address + "\nOrt\n"));
+        const QStringList lines =
+            Lines(Run({"geocode"}, QByteArray("Adresse\n") + c.address + "\nOrt\n"));
         EXPECT_GE(timer.elapsed(), c.atLeastMs);
         EXPECT_EQ(exitCode, c.exit) << errors;
         EXPECT_EQ(service.Requests().size(), c.requests + (c.status ? 1 : 0));
@@ -489,9 +560,11 @@ TEST_F(Batch, TwoProcessesTakeTurnsAtOneHost) {
     const QByteArray list = Numbered(3);
     std::vector<Outcome> outcomes(2);
     std::thread other([&] {
-        outcomes[0] = RunBatch(service, temp.path(), {"geocode"}, list, false, {"GEODATEN_PACE_MS=300"});
+        outcomes[0] =
+            RunBatch(service, temp.path(), {"geocode"}, list, false, {"GEODATEN_PACE_MS=300"});
     });
-    outcomes[1] = RunBatch(service, temp.path(), {"geocode"}, list, false, {"GEODATEN_PACE_MS=300"});
+    outcomes[1] =
+        RunBatch(service, temp.path(), {"geocode"}, list, false, {"GEODATEN_PACE_MS=300"});
     other.join();
     std::vector<double> times;
     for (const auto &request : service.Requests()) times.push_back(request.atMs);
@@ -516,7 +589,8 @@ TEST_F(Batch, TwoProcessesEachReadTheirOwnAnswers) {
         two += "hits2 b" + QByteArray::number(k) + "\n";
     }
     Outcome first;
-    std::thread process([&] { first = RunBatch(service, temp.path(), {"geocode"}, one, true, {}); });
+    std::thread process(
+        [&] { first = RunBatch(service, temp.path(), {"geocode"}, one, true, {}); });
     const QByteArray second = Run({"geocode"}, two, true); // at the same moment, the same folder
     process.join();
     EXPECT_EQ(first.output.count(";1;OK"), 500) << "every row its own answer";
@@ -533,10 +607,154 @@ TEST_F(Batch, AFileOfAnotherUserInASharedFolder) {
     ::chmod(QFile::encodeName(shared), 01777); // as /tmp
     ::chmod(QFile::encodeName(temp.path()), 0755);
     WriteAll(shared + "/~googlegeodata.tmp", "planted"); // root's: nobody may not replace it
-    const Outcome out = RunBatch(service, temp.path(), nobody + QStringList{GEODATEN_BATCH, "geocode"},
-                                 "Adresse\n9220 Velden AT\n", true,
-                                 {"TEMP=" + shared, "XDG_RUNTIME_DIR=" + shared}, "setpriv");
+    const Outcome out =
+        RunBatch(service, temp.path(), nobody + QStringList{GEODATEN_BATCH, "geocode"},
+                 "Adresse\n9220 Velden AT\n", true, {"TEMP=" + shared, "XDG_RUNTIME_DIR=" + shared},
+                 "setpriv");
     EXPECT_TRUE(out.output.endsWith(";0;FILE\n")) << out.output.constData() << out.errors;
-    EXPECT_EQ(out.errors.count("geodaten.service: Google geocoding: cannot replace"), 1) << out.errors;
+    EXPECT_EQ(out.errors.count("geodaten.service: Google geocoding: cannot replace"), 1)
+        << out.errors;
     EXPECT_EQ(ReadAll(shared + "/~googlegeodata.tmp"), "planted");
+}
+
+TEST_F(Batch, CommutersGetTheShortestRoadInWholeKilometres) {
+    const QByteArray list = "Name;Wohnort;Arbeitsort\nA;1, 1;2, 2\nB;1.5, 1;2, 2\nC;3, 3;4, 4\n";
+    const struct {
+        const char *name;
+        QStringList arguments, more;
+        const char *rows; // commute_km;pauschale_eur of each row, "|" between rows
+    } cases[] = {
+        {"2021: 0.30 and 0.35 euro", {"--pauschale", "2021"}, {}, "14;924,00|15;990,00|35;2475,00"},
+        {"2025: 0.30 and 0.38 euro", {"--pauschale", "2025"}, {}, "14;924,00|15;990,00|35;2574,00"},
+        {"2026: 0.38 euro from the first km",
+         {"--pauschale", "2026", "--tage", "200"},
+         {},
+         "14;1064,00|15;1140,00|35;2660,00"},
+        {"a server that routes by distance",
+         {},
+         {"GEODATEN_OSRM_SHORTEST_URL=" + Seams::Url(service)},
+         "15|15|36"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList lines =
+            Lines(Run(QStringList{"distance"} + c.arguments, list, false, c.more));
+        QStringList rows;
+        for (const QString &line : lines.mid(1))
+            rows.append(line.section(u';', c.arguments.isEmpty() ? -2 : -3, -2));
+        EXPECT_EQ(rows.join(u'|'), c.rows) << lines.join('\n').toStdString();
+        EXPECT_EQ(service.Requests().size() % 3, 0u) << "the points asked of no geocoder";
+        service.ClearRequests();
+    }
+    const QStringList lines = Lines(Run({"distance"}, list));
+    EXPECT_TRUE(
+        lines.value(1).endsWith(";;1,0000000;1,0000000;;;2,0000000;2,0000000;;157,402;156,876;"
+                                "15,200;00:15:00;900;15200;15,000;14;OK"))
+        << lines.value(1);
+    Run({"distance", "--pauschale", "2020"}, list);
+    EXPECT_EQ(exitCode, 2) << "no rates known before 2021";
+}
+
+TEST_F(Batch, ReverseFromBothServices) {
+    const QByteArray list = "Name;Breite;Länge\nA;46,61375;13,9560278\nB;0;0\nC;x;y\n";
+    for (const bool google : {false, true}) {
+        SCOPED_TRACE(google ? "google" : "osm");
+        const QStringList lines = Lines(Run({"reverse", "--coords", "utm"}, list, google));
+        EXPECT_EQ(lines.value(0), "Name;Breite;Länge;address;road;house_number;postcode;city;"
+                                  "country;coords;status");
+        EXPECT_TRUE(lines.value(1).endsWith(";Seecorso;12;9220;Velden am Wörthersee;Österreich;"
+                                            "33T 420061 5162772;OK"))
+            << lines.value(1);
+        EXPECT_TRUE(lines.value(2).endsWith(";ZERO_RESULTS")) << lines.value(2);
+        EXPECT_TRUE(lines.value(3).endsWith(";BAD_INPUT")) << lines.value(3);
+    }
+    const QJsonArray features =
+        QJsonDocument::fromJson(
+            Run({"reverse", "--format", "geojson", "--point", "Wo"}, "Wo\n46.61375 13.9560278\n"))
+            .object()["features"]
+            .toArray();
+    EXPECT_EQ(features.size(), 1);
+    EXPECT_EQ(features[0]["properties"]["description"].toString(),
+              "Seecorso 12, 9220 Velden am Wörthersee, Kärnten, Österreich");
+}
+
+TEST_F(Batch, AnswersKeptInTheCache) {
+    const QString file = File("kept/answers.sqlite");
+    const QStringList cache{"GEODATEN_CACHE=" + file};
+    WriteAll(File("a.csv"), Numbered(6));
+    WriteAll(File("b.csv"), Numbered(12));
+    Outcome other; // two processes share the file at once
+    std::thread process([&] {
+        other = RunBatch(service, temp.path(), {"geocode", File("a.csv")}, "", false, cache);
+    });
+    const QByteArray first = Run({"geocode", File("b.csv")}, "", false, cache);
+    process.join();
+    EXPECT_EQ(exitCode + other.exitCode, 0) << errors << other.errors;
+    EXPECT_FALSE((errors + other.errors).contains("cache")) << errors << other.errors;
+    service.ClearRequests();
+    EXPECT_EQ(Run({"geocode", File("b.csv")}, "", false, cache), first) << "the same output";
+    EXPECT_EQ(service.Requests().size(), 0u) << "a re-run asks nothing";
+    EXPECT_TRUE(errors.contains("12 aus gespeicherten Antworten")) << errors;
+    struct stat mode {};
+    ::stat(QFile::encodeName(file), &mode);
+    EXPECT_EQ(mode.st_mode & 0777, 0600u);
+    ::stat(QFile::encodeName(File("kept")), &mode);
+    EXPECT_EQ(mode.st_mode & 0777, 0700u);
+    Run({"geocode", "--no-cache", File("b.csv")}, "", false, cache);
+    EXPECT_EQ(service.Requests().size(), 12u) << "--no-cache asks again";
+    WriteAll(file, "no database at all");
+    for (const char *journal : {"-wal", "-shm"}) QFile::remove(file + journal);
+    const struct {
+        const char *name;
+        QStringList environment;
+        const char *line;
+    } damaged[] = {
+        {"not a database: moved aside", cache, "no SQLite database; moved aside"},
+        {"a full medium", {"GEODATEN_CACHE=/dev/full"}, "database or disk is full"},
+    };
+    for (const auto &d : damaged) {
+        SCOPED_TRACE(d.name);
+        const Outcome kept =
+            RunBatch(service, temp.path(), {"geocode", File("a.csv")}, "", false, d.environment);
+        EXPECT_EQ(kept.exitCode, 0);
+        EXPECT_EQ(kept.output, Run({"geocode", File("a.csv")}, "")) << "never a wrong answer";
+        EXPECT_EQ(kept.errors.count("geodaten.service: cache:"), 1) << kept.errors.toStdString();
+        EXPECT_TRUE(kept.errors.contains(d.line)) << kept.errors.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(file + ".broken"));
+    EXPECT_FALSE(QFile::exists(File("geodaten/answers.sqlite"))) << "GEODATEN_CACHE=off";
+}
+
+TEST_F(Batch, InParallelToOnesOwnServer) {
+    WriteAll(File("list.csv"), Numbered(24));
+    const QByteArray serial = Run({"geocode", File("list.csv")}, "");
+    service.delayMs = 100;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(Run({"geocode", "--parallel", "8", File("list.csv")}, ""), serial)
+        << "in input order";
+    EXPECT_LT(timer.elapsed(), 1200) << "requests in flight together, not 24 x 100 ms";
+    auto batch = Start({"geocode", "--parallel", "4", "--format", "geojson", "-o", File("out.json"),
+                        File("list.csv")},
+                       {});
+    QThread::msleep(450);
+    ::kill(pid_t(batch->processId()), SIGINT);
+    batch->waitForFinished(3000);
+    service.delayMs = 0;
+    EXPECT_EQ(batch->exitCode(), 130);
+    const QJsonArray features =
+        QJsonDocument::fromJson(ReadAll(File("out.json"))).object()["features"].toArray();
+    EXPECT_GT(features.size(), 0) << "a valid document with the rows finished";
+    for (int k = 0; k < features.size(); ++k)
+        EXPECT_EQ(features[k]["id"].toString(), QString::number(k + 1))
+            << "in order, none left out";
+    service.ClearRequests(); // a public host, through a proxy: one request a second, in turn
+    Run({"geocode", "--parallel", "8"}, Numbered(3), false,
+        {"GEODATEN_NOMINATIM_URL=http://nominatim.openstreetmap.org",
+         "http_proxy=" + Seams::Url(service)});
+    EXPECT_TRUE(errors.contains("--parallel gilt nur für eigene Server")) << errors;
+    const auto requests = service.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_GE(requests[2].atMs - requests[1].atMs, 950);
+    EXPECT_GE(requests[1].atMs - requests[0].atMs, 950);
 }

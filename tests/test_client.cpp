@@ -98,10 +98,8 @@ TEST(Readers, RouterAnswers) {
          "OK", "24,3 km", 14999.9},
         {R"({"code":"NoRoute","message":"Impossible route between points"})", "NoRoute", "", NAN},
         {"<html>502 Bad Gateway</html>", "INVALID_RESPONSE", "", NAN},
-        {R"({"code":"Ok","routes":[{"distance":-5,"duration":10}]})", "INVALID_RESPONSE", "",
-         NAN},
-        {R"({"code":"Ok","routes":[{"distance":5,"duration":null}]})", "INVALID_RESPONSE", "",
-         NAN},
+        {R"({"code":"Ok","routes":[{"distance":-5,"duration":10}]})", "INVALID_RESPONSE", "", NAN},
+        {R"({"code":"Ok","routes":[{"distance":5,"duration":null}]})", "INVALID_RESPONSE", "", NAN},
     };
     LocaleGuard german(German);
     for (const auto &c : cases) {

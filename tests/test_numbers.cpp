@@ -3,6 +3,7 @@
 
 #include "geo_files/L_GEODST.h"
 #include "geo_files/L_MATH.h"
+#include "geo_files/L_POINT.h"
 #include "map_service/L_GEOGOG.h"
 #include "map_service/L_TIME.h"
 #include "map_service/L_URLCOD.h"
@@ -140,8 +141,7 @@ TEST(GreatCircle, KnownDistances) {
     EXPECT_DOUBLE_EQ(L_MATH::ArcCos(-1.0000000000000002), L_MATH::PiTimes(1));
     // The WGS84 geodesic: a row of GeographicLib's published test set, and Velden - Villach,
     // where the sphere is 0.18 % short east-west.
-    EXPECT_NEAR(GeoDistance(-139.44815, 35.60777, -69.95921, -11.17491, 1), 8935.2445604818,
-                1e-6);
+    EXPECT_NEAR(GeoDistance(-139.44815, 35.60777, -69.95921, -11.17491, 1), 8935.2445604818, 1e-6);
     EXPECT_NEAR(GeoDistance(13.9554210, 46.6124980, 13.8558200, 46.6103300, 1), 7.6338043, 1e-6);
     EXPECT_NEAR(GeoDistance(13.9554210, 46.6124980, 13.8558200, 46.6103300, 0), 7.620, 0.0005);
 }
@@ -167,4 +167,63 @@ TEST(UrlEncode, AddressesAsSent) {
     EXPECT_EQ(L_URLCOD::UrlEncode("a b", false), "a%20b");
     EXPECT_EQ(L_URLCOD::UrlEncode(QString(40000, u'ä'), true).size(), 40000 * 6)
         << "no length limit";
+}
+
+TEST(Points, EveryFormReadsToTheSamePoint) {
+    const struct {
+        double latitude, longitude;
+        std::vector<const char *> forms;
+    } points[] = {
+        {46.6137,
+         13.956,
+         {"46.6137, 13.956", "46,6137; 13,956", "46,6137 13,956", "46.6137,13.956",
+          "46°36'49.32\"N 13°57'21.6\"O", "N 46° 36' 49.32\" O 13° 57' 21.6\"",
+          "46° 36.822′ N, 13° 57.36′ E", "13°57'21.6\"E 46°36'49.32\"N", "geo:46.6137,13.956",
+          "GEO:46.6137,13.956,500;crs=wgs84;u=35",
+          "https://www.openstreetmap.org/?mlat=46.6137&mlon=13.956#map=17/46.6137/13.956",
+          "https://www.openstreetmap.org/#map=17/46.6137/13.956",
+          "https://www.google.com/maps/@46.6137,13.956,17z",
+          "https://maps.google.com/?q=46.6137%2C13.956", "33T 420059.296 5162766.767",
+          "33n 420059,296 5162766,767", "33TVM2005929662766766"}},
+        {-33.8688,
+         151.2093,
+         {"-33.8688, 151.2093", "33°52'7.68\"S 151°12'33.48\"E", "S33.8688 E151.2093"}},
+    };
+    for (const auto &p : points)
+        for (const char *form : p.forms) {
+            SCOPED_TRACE(form);
+            L_POINT::Point read;
+            QString reason;
+            ASSERT_TRUE(L_POINT::ReadPoint(QString::fromUtf8(form), read, reason)) << reason;
+            EXPECT_NEAR(read.latitude, p.latitude, 1e-6);
+            EXPECT_NEAR(read.longitude, p.longitude, 1e-6);
+        }
+    for (const char *text : {"9220 Velden AT", "91, 13", "46.6137, 200", "46.6137 13.956 x",
+                             "geo:46.6137,13.956;crs=EPSG:32633", "46°61'N 13°E", "N 46 N 13", "",
+                             "1e1, 2", "33T 420059", "https://example.org/?mlat=99&mlon=1"}) {
+        SCOPED_TRACE(text);
+        L_POINT::Point read;
+        QString reason;
+        EXPECT_FALSE(L_POINT::ReadPoint(QString::fromUtf8(text), read, reason));
+        EXPECT_FALSE(reason.isEmpty());
+    }
+    const L_POINT::Point velden{46.6137, 13.956};
+    const struct {
+        const char *form, *text;
+        double within;
+    } forms[] = {
+        {"dms", "46°36'49.3\"N 13°57'21.6\"E", 1e-4}, {"dm", "46°36.822'N 13°57.360'E", 1e-5},
+        {"utm", "33T 420059 5162766", 2e-5},          {"mgrs", "33TVM2005962766", 2e-5},
+        {"geo", "geo:46.6137000,13.9560000", 1e-7},
+    };
+    for (const auto &f : forms) {
+        SCOPED_TRACE(f.form);
+        const QString text = L_POINT::FormatPoint(velden, f.form);
+        EXPECT_EQ(text, QString::fromUtf8(f.text));
+        L_POINT::Point back;
+        QString reason;
+        EXPECT_TRUE(L_POINT::ReadPoint(text, back, reason)) << "read back";
+        EXPECT_NEAR(back.latitude, velden.latitude, f.within);
+        EXPECT_NEAR(back.longitude, velden.longitude, f.within);
+    }
 }

@@ -211,6 +211,23 @@ private Q_SLOTS:
         QCOMPARE(ReportText().section(Crlf, 0, 0), "Startadresse : 9220 Velden AT");
     }
 
+    // The open road looks a pasted point up in reverse, and a repeated search is answered
+    // from the answers kept.
+    void pointsAndKeptAnswers() {
+        Open(false);
+        ScopedEnv cache("GEODATEN_CACHE", temp.path() + "/answers.sqlite");
+        Search("46°36'49.5\"N 13°57'21.6\"O");
+        QCOMPARE(LastRequest().section(u'&', 0, 1), "GET /reverse?lat=46.6137500&lon=13.9560000");
+        QCOMPARE(List()->rowCount(), 1);
+        QCOMPARE(QStringList({Cell(0, 0), Cell(0, 1), Cell(0, 2)}),
+                 QStringList({"Seecorso 12, 9220 Velden am Wörthersee, Kärnten, Österreich",
+                              "13,956", "46,61375"}));
+        Search("9220 Velden AT");
+        Search("9220 Velden AT");
+        QCOMPARE(Requests(), size_t(2));
+        QCOMPARE(List()->rowCount(), 3);
+    }
+
     void rowsBoxesAndClipboard() {
         Search("9220 Velden AT");
         PressRow(1);

@@ -134,4 +134,3 @@ TEST(XmlQuery, DeepAndWideDocuments) {
     EXPECT_EQ(results[1], "0");
     EXPECT_EQ(results[100000], "99999");
 }
-

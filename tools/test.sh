@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the tests with warnings as errors
-# (the package check among them), the XML reader's fuzz smoke and the benchmarks, then the
-# tests once more under AddressSanitizer + UndefinedBehaviorSanitizer. Needs no display
-# and no network.
+# (the package check among them), the fuzz smoke of the three readers and the benchmarks,
+# then the tests once more under AddressSanitizer + UndefinedBehaviorSanitizer. Needs no
+# display and no network.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh test
@@ -14,14 +14,20 @@ cmake -S . -B build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING
 cmake --build build/ci -j"$jobs"
 ctest --test-dir build/ci --output-on-failure -j"$jobs"
 
-echo "== fuzz smoke of the XML reader (${GEODATEN_FUZZ_SECONDS:-60} s)"
+# The readers of text from anyone share one fuzz budget: the service's XML, the user's CSV
+# list, a pasted point.
+seconds=${GEODATEN_FUZZ_SECONDS:-60}
+echo "== fuzz smoke of the XML, CSV and point readers (${seconds} s in all)"
 CXX=clang++-14 cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGEODATEN_FUZZ=ON \
   -DGEODATEN_GUI=OFF -DGEODATEN_TESTS=OFF >/dev/null
-cmake --build build/fuzz -j"$jobs" --target xml_fuzz
-rm -rf build/fuzz/corpus && cp -r fuzz/corpus build/fuzz/corpus
-build/fuzz/fuzz/xml_fuzz -max_total_time="${GEODATEN_FUZZ_SECONDS:-60}" -timeout=10 -rss_limit_mb=2048 \
-  -max_len=65536 -print_final_stats=1 build/fuzz/corpus 2>build/fuzz/fuzz.log || { tail -50 build/fuzz/fuzz.log; exit 1; }
-grep -E 'Done|stat::number_of_executed_units' build/fuzz/fuzz.log
+cmake --build build/fuzz -j"$jobs" --target xml_fuzz csv_fuzz point_fuzz
+for reader in xml csv point; do
+  rm -rf "build/fuzz/corpus-$reader" && cp -r "fuzz/corpus/$reader" "build/fuzz/corpus-$reader"
+  "build/fuzz/fuzz/${reader}_fuzz" -max_total_time=$((seconds / 3)) -timeout=10 -rss_limit_mb=2048 \
+    -max_len=65536 -print_final_stats=1 "build/fuzz/corpus-$reader" 2>"build/fuzz/$reader.log" ||
+    { tail -50 "build/fuzz/$reader.log"; exit 1; }
+  echo "$reader: $(grep -E 'stat::number_of_executed_units' "build/fuzz/$reader.log")"
+done
 
 echo "== benchmarks"
 build/ci/bench/xml_bench

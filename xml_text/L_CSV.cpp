@@ -46,9 +46,14 @@ bool LineEnd(Source &source) {
     return true;
 }
 
+// The delimiter as Peek gives bytes: 0-255, never the end's -1.
+int Delimiter(const Source &source) {
+    return static_cast<unsigned char>(source.delimiter);
+}
+
 // Bytes up to the delimiter or the line end (neither consumed), quotes and all.
 void ReadPlain(Source &source, QByteArray &field) {
-    for (int c; (c = Peek(source)) >= 0 && c != source.delimiter && c != '\n' && c != '\r';)
+    for (int c; (c = Peek(source)) >= 0 && c != Delimiter(source) && c != '\n' && c != '\r';)
         field += char(Next(source));
 }
 
@@ -86,7 +91,7 @@ Read ReadRecord(Source &source, QStringList &fields, qint64 &line) {
         const bool closed = ReadField(source, field);
         fields.append(Decode(field, source.encoding));
         if (!closed) return Read::Unterminated;
-        if (Peek(source) != source.delimiter) return LineEnd(source), Read::Record;
+        if (Peek(source) != Delimiter(source)) return LineEnd(source), Read::Record;
         Next(source);
     }
 }
@@ -99,9 +104,12 @@ Dialect Detect(const QByteArray &head, char fallback) {
     const bool sep = head.mid(k + quoted, 4).toLower() == "sep=" && head.size() > k + quoted + 4;
     const qsizetype lineEnd = head.indexOf('\n', k);
     if (lineEnd > 0 && head[lineEnd - 1] == '\r') dialect.lineEnd = "\r\n";
-    if (sep && lineEnd > 0) {
+    const char named = sep ? head[k + quoted + 4] : 0; // a sane delimiter: no quote, letter,
+    const bool sane = named == '\t' || (named > ' ' && named < 0x7F && named != '"' && // digit
+                                        !QChar::isLetterOrNumber(uchar(named)));
+    if (sep && sane && lineEnd > 0) {
         dialect.sepLine = true;
-        dialect.delimiter = head[k + quoted + 4];
+        dialect.delimiter = named;
         dialect.headerAt = lineEnd + 1;
         return dialect;
     }

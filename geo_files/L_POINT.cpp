@@ -1,0 +1,190 @@
+#include "geo_files/L_POINT.h"
+
+#include <GeographicLib/DMS.hpp>
+#include <GeographicLib/MGRS.hpp>
+#include <GeographicLib/UTMUPS.hpp>
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QUrl>
+
+#include <cmath>
+
+namespace L_POINT {
+
+namespace {
+
+using GeographicLib::DMS;
+
+// A number that is wholly a decimal number (a point, no exponent).
+bool Number(const QString &text, double &value) {
+    static const QRegularExpression plain(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
+    bool ok = false;
+    value = plain.match(text).hasMatch() ? QLocale::c().toDouble(text, &ok) : 0;
+    return ok;
+}
+
+bool InRange(const Point &p) {
+    return std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::fabs(p.latitude) <= 90 &&
+           std::fabs(p.longitude) <= 180;
+}
+
+bool Pair(const QString &latitude, const QString &longitude, Point &point) {
+    return Number(latitude, point.latitude) && Number(longitude, point.longitude) && InRange(point);
+}
+
+// geo:lat,lon[,alt][;crs=wgs84][;u=...][?...]
+bool GeoUri(const QString &text, Point &point, QString &reason) {
+    const QStringList parts = text.mid(4).section(u'?', 0, 0).split(u';');
+    for (const QString &parameter : parts.mid(1))
+        if (parameter.section(u'=', 0, 0).trimmed().toLower() == QStringLiteral("crs") &&
+            parameter.section(u'=', 1).trimmed().toLower() != QStringLiteral("wgs84"))
+            return reason = QStringLiteral("geo: mit einem anderen Bezugssystem als WGS84"), false;
+    const QStringList values = parts[0].split(u',');
+    return values.size() >= 2 && values.size() <= 3 && Pair(values[0], values[1], point);
+}
+
+// A web map's link: mlat= and mlon=, #map=zoom/lat/lon, @lat,lon, or q=lat,lon.
+bool MapLink(const QString &text, Point &point) {
+    const QString url = QUrl::fromPercentEncoding(text.toUtf8());
+    static const QRegularExpression forms[] = {
+        QRegularExpression(QStringLiteral("[?&]mlat=([^&#]+)&mlon=([^&#]+)")),
+        QRegularExpression(QStringLiteral("#map=\\d+(?:\\.\\d+)?/([^/]+)/([^/&?]+)")),
+        QRegularExpression(QStringLiteral("/@([^,]+),([^,/]+)")),
+        QRegularExpression(QStringLiteral("[?&]q=([^,&]+),([^&#]+)")),
+    };
+    for (const QRegularExpression &form : forms)
+        if (const QRegularExpressionMatch m = form.match(url); m.hasMatch())
+            return Pair(m.captured(1), m.captured(2), point);
+    return false;
+}
+
+// The MGRS latitude band of a latitude: 8 degrees each from 80 south, X reaching to 84 north.
+QChar BandOf(double latitude) {
+    static const char bands[] = "CDEFGHJKLMNPQRSTUVWX";
+    return QChar(bands[qBound(0, int(std::floor((latitude + 80) / 8)), 19)]);
+}
+
+// UTM with a latitude band letter (C-M south, N-X north) or n/s, or MGRS.
+bool Grid(const QString &text, Point &point) {
+    static const QRegularExpression utm(QStringLiteral(
+        "^(\\d{1,2})\\s*([C-HJ-NP-Xns])\\s+(\\d+(?:[.,]\\d+)?)\\s+(\\d+(?:[.,]\\d+)?)$"));
+    static const QRegularExpression mgrs( // in a UTM zone, or UPS
+        QStringLiteral("^(\\d{1,2}[C-HJ-NP-X]|[ABYZ])[A-HJ-NP-Z]{2}(\\d\\d)*$"));
+    const QString compact = QString(text).remove(u' ');
+    try {
+        int zone = 0, precision = 0;
+        bool north = true;
+        double x = 0, y = 0;
+        QChar band; // a latitude band the point must lie in
+        if (const QRegularExpressionMatch m = utm.match(text); m.hasMatch()) {
+            zone = m.captured(1).toInt();
+            band = m.captured(2)[0];
+            north = band == u'n' || (band != u's' && band >= u'N');
+            if (band == u'n' || band == u's') band = QChar();
+            x = QLocale::c().toDouble(m.captured(3).replace(u',', u'.'));
+            y = QLocale::c().toDouble(m.captured(4).replace(u',', u'.'));
+        } else if (mgrs.match(compact).hasMatch()) {
+            GeographicLib::MGRS::Reverse(compact.toStdString(), zone, north, x, y, precision,
+                                         false);
+        } else {
+            return false;
+        }
+        GeographicLib::UTMUPS::Reverse(zone, north, x, y, point.latitude, point.longitude, true);
+        // A UTM text writes whole metres: its band is checked some 10 m across the edge.
+        return InRange(point) && (band.isNull() || band == BandOf(point.latitude - 1e-4) ||
+                                  band == BandOf(point.latitude + 1e-4));
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+// One coordinate for DMS: "O" is the German east, a decimal comma a point, no blanks.
+std::string Coordinate(QString text) {
+    text.remove(u' ').replace(u',', u'.').replace(u'O', u'E').replace(u'o', u'E');
+    return text.toStdString();
+}
+
+// Two coordinates in degrees (decimal, or with minutes and seconds), split where both read.
+bool Degrees(const QString &text, Point &point) {
+    QList<qsizetype> splits; // where one coordinate may end and the other begin
+    const qsizetype semicolon = text.indexOf(u';'), commaBlank = text.indexOf(QStringLiteral(", "));
+    if (semicolon >= 0)
+        splits = {semicolon};
+    else if (commaBlank >= 0)
+        splits = {commaBlank};
+    else if (text.count(u',') == 1 && !text.contains(u' '))
+        splits = {text.indexOf(u',')};
+    else
+        for (qsizetype k = 0; k < text.size(); ++k)
+            if (text[k] == u' ') splits.append(k);
+    for (const qsizetype at : splits) {
+        try {
+            DMS::flag first = DMS::NONE, second = DMS::NONE;
+            double a = DMS::Decode(Coordinate(text.left(at)), first);
+            double b = DMS::Decode(Coordinate(text.mid(at + 1)), second);
+            if (first == second && first != DMS::NONE) continue; // two latitudes, or longitudes
+            if (first == DMS::LONGITUDE || second == DMS::LATITUDE) std::swap(a, b);
+            point = {a, b};
+            if (InRange(point)) return true;
+        } catch (const std::exception &) {
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool ReadPoint(const QString &input, Point &point, QString &reason) {
+    QString text = input.simplified();
+    for (const auto &[from, to] :
+         {std::pair{u'′', u'\''}, {u'″', u'"'}, {u'’', u'\''}, {u'”', u'"'}})
+        text.replace(QChar(from), QChar(to));
+    reason.clear();
+    const bool read =
+        text.startsWith(QStringLiteral("geo:"), Qt::CaseInsensitive) ? GeoUri(text, point, reason)
+        : text.contains(QStringLiteral("://")) || text.startsWith(QStringLiteral("www."))
+            ? MapLink(text, point)
+            : Grid(text, point) || Degrees(text, point);
+    if (!read && reason.isEmpty()) reason = QStringLiteral("kein Punkt (oder außerhalb der Erde)");
+    return read;
+}
+
+QString FormatPoint(const Point &p, const QString &form) {
+    try {
+        const auto dms = [&](DMS::component trailing, unsigned decimals) {
+            static const QRegularExpression padding(QStringLiteral("(^| )0+(\\d)"));
+            return QString::fromStdString(
+                       DMS::Encode(p.latitude, trailing, decimals, DMS::LATITUDE) + ' ' +
+                       DMS::Encode(p.longitude, trailing, decimals, DMS::LONGITUDE))
+                .replace(u'd', u'°')
+                .replace(padding, QStringLiteral("\\1\\2")); // 13°, not 013°
+        };
+        if (form == QStringLiteral("dms")) return dms(DMS::SECOND, 1);
+        if (form == QStringLiteral("dm")) return dms(DMS::MINUTE, 3);
+        if (form == QStringLiteral("geo"))
+            return QStringLiteral("geo:%1,%2")
+                .arg(p.latitude, 0, 'f', 7)
+                .arg(p.longitude, 0, 'f', 7);
+        int zone = 0;
+        bool north = true;
+        double x = 0, y = 0;
+        GeographicLib::UTMUPS::Forward(p.latitude, p.longitude, zone, north, x, y);
+        x = std::round(x * 1000) / 1000; // to the mm: a corner read back stays in its square
+        y = std::round(y * 1000) / 1000;
+        std::string mgrs;
+        GeographicLib::MGRS::Forward(zone, north, x, y, p.latitude, 5, mgrs);
+        if (form == QStringLiteral("mgrs")) return QString::fromStdString(mgrs);
+        if (form == QStringLiteral("utm")) // the band letter as MGRS has it; UPS: n or s
+            return QStringLiteral("%1%2 %3 %4")
+                .arg(zone)
+                .arg(zone > 0 ? QChar(mgrs[2]) : QChar(north ? u'n' : u's'))
+                .arg(std::floor(x), 0, 'f', 0)
+                .arg(std::floor(y), 0, 'f', 0);
+    } catch (const std::exception &) {
+    }
+    return QString();
+}
+
+} // namespace L_POINT
