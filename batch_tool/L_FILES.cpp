@@ -88,6 +88,21 @@ int Open(Files &f, const Options &o, const L_LIST::List &list, const QStringList
     return o.failed.isEmpty() ? 0 : OpenFailed(f, o, list, message);
 }
 
+bool Write(Files &f, QStringList fields, const L_ASK::Answer &answer, bool allEmpty) {
+    while (fields.size() < f.out.columns.size()) fields.append(QString());
+    const QString status = L_STATUS::Word(answer.status);
+    bool ok = true;
+    if (f.out.format != L_OUTPUT::Format::Csv)
+        for (const L_OUTPUT::Point &point : answer.points)
+            ok = ok && L_OUTPUT::Place(f.out, fields, point);
+    else
+        for (const QStringList &added : answer.rows)
+            ok = ok && L_OUTPUT::Record(f.out, fields + added + QStringList{status});
+    if (ok && f.failed.device && answer.status.code != L_STATUS::Status::Ok && !allEmpty)
+        ok = L_OUTPUT::Record(f.failed, fields + QStringList{status});
+    return ok;
+}
+
 bool Close(Files &f, bool written) {
     written = written && L_OUTPUT::End(f.out);
     if (f.failed.device) written = L_OUTPUT::End(f.failed) && written;

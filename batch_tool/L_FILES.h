@@ -2,6 +2,7 @@
 // The files a run writes: the output (standard output, or a file locked for the run; an
 // earlier output of the same list is recognised first and replaced only at the end) and
 // the list of the rows without a result. Neither may be the input.
+#include "batch_tool/L_ASK.h"
 #include "batch_tool/L_LIST.h"
 #include "batch_tool/L_OUTPUT.h"
 #include "batch_tool/L_RESUME.h"
@@ -25,6 +26,9 @@ bool Distinct(const L_BATCH::Options &options, QString &message);
 // Opens the outputs and writes their openings: 0, or the exit status with a message.
 int Open(Files &files, const L_BATCH::Options &options, const L_LIST::List &list,
          const QStringList &added, QString &message);
+// A row's records: its fields (short rows made whole) and what its question added; without
+// a result also in the list of those. False when a write failed.
+bool Write(Files &files, QStringList fields, const L_ASK::Answer &answer, bool allEmpty);
 // Closes both as valid documents and puts the new output in the earlier one's place; when
 // `written` is false (a write failed) the earlier output stays as it was. False, with
 // Error(), when a write failed.

@@ -180,25 +180,6 @@ void Count(Job &job, const Result &result) {
         ++job.without;
 }
 
-// One row's records; false when a write failed.
-bool WriteRow(Job &job, Result &result) {
-    if (result.copy) return L_OUTPUT::Copy(job.files.out, result.earlier);
-    QStringList fields = result.fields;
-    while (fields.size() < job.list.header.size()) fields.append(QString()); // short rows
-    const QString status = L_STATUS::Word(result.answer.status);
-    bool ok = true;
-    if (job.files.out.format != L_OUTPUT::Format::Csv)
-        for (const L_OUTPUT::Point &point : result.answer.points)
-            ok = ok && L_OUTPUT::Place(job.files.out, fields, point);
-    else
-        for (const QStringList &added : result.answer.rows)
-            ok = ok && L_OUTPUT::Record(job.files.out, fields + added + QStringList{status});
-    if (ok && job.files.failed.device && result.answer.status.code != Status::Ok &&
-        !result.allEmpty)
-        ok = L_OUTPUT::Record(job.files.failed, fields + QStringList{status});
-    return ok;
-}
-
 // Writes the results that are next in order; false when a write failed.
 bool WriteReady(Job &job) {
     for (;;) {
@@ -210,7 +191,10 @@ bool WriteReady(Job &job) {
             result = std::move(next->second);
             job.results.erase(next);
         }
-        if (!WriteRow(job, result)) return false;
+        const bool written =
+            result.copy ? L_OUTPUT::Copy(job.files.out, result.earlier)
+                        : L_FILES::Write(job.files, result.fields, result.answer, result.allEmpty);
+        if (!written) return false;
         Count(job, result);
         ++job.nextWrite;
         ShowProgress(job);
@@ -272,10 +256,7 @@ void Notes(Job &job) {
                          : job.options.mode == L_BATCH::Mode::Distance ? "Start und Ziel"
                                                                        : "Punkt",
                          c.used.join(QStringLiteral(", "))));
-    bool publicHost = false; // of the servers this mode asks: the geocoder, and the router
-    const QStringList bases = L_QUERY::ActiveService().bases();
-    for (const QString &base : bases.mid(0, job.options.mode == L_BATCH::Mode::Distance ? -1 : 1))
-        publicHost = publicHost || L_PACE::IsPublicHost(base);
+    const bool publicHost = L_QUERY::AsksPublicServers(job.options.mode == L_BATCH::Mode::Distance);
     job.workers = publicHost ? 1 : job.options.parallel;
     if (publicHost && job.options.parallel > 1)
         L_TERM::Say(

@@ -8,7 +8,6 @@
 #include "xml_text/L_UNICOD.h"
 #include "xml_text/L_XML.h"
 
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -40,39 +39,9 @@ QString Piece(const GeoQuery &place, int piece) {
     return place.HitCoordinates.value(1).section(u',', piece, piece);
 }
 
-// The five entities of XML and numeric character references, in a byte text of UTF-8: the
-// geocoder escapes "&", quotes and apostrophes in its names.
-QString DecodeEntities(const QString &byteText) {
-    static const QHash<QString, QString> named{{QStringLiteral("amp"), QStringLiteral("&")},
-                                               {QStringLiteral("lt"), QStringLiteral("<")},
-                                               {QStringLiteral("gt"), QStringLiteral(">")},
-                                               {QStringLiteral("quot"), QStringLiteral("\"")},
-                                               {QStringLiteral("apos"), QStringLiteral("'")}};
-    QString out;
-    for (qsizetype k = 0; k < byteText.size(); ++k) {
-        const qsizetype end = byteText[k] == u'&' ? byteText.indexOf(u';', k) : -1;
-        if (end < 0 || end - k > 10) {
-            out += byteText[k];
-            continue;
-        }
-        const QString name = byteText.mid(k + 1, end - k - 1);
-        bool number = false;
-        const uint code = name.startsWith(u'#') ? (name.startsWith(QStringLiteral("#x"))
-                                                       ? name.mid(2).toUInt(&number, 16)
-                                                       : name.mid(1).toUInt(&number, 10))
-                                                : 0;
-        const QString character = number ? L_UNICOD::TextToUtf8(QString::fromUcs4(
-                                               reinterpret_cast<const char32_t *>(&code), 1))
-                                         : named.value(name);
-        out += character.isEmpty() ? byteText.mid(k, end - k + 1) : character;
-        k = end;
-    }
-    return out;
-}
-
 // A name of the geocoder's as text: UTF-8 decoded, entities decoded, controls removed.
 QString NameText(const QString &byteText) {
-    return L_REPLAC::Clean(L_UNICOD::Utf8ToText(DecodeEntities(byteText)));
+    return L_REPLAC::Clean(L_UNICOD::Utf8ToText(L_UNICOD::DecodeEntities(byteText)));
 }
 
 // A request in its turn, with the program's name; the answer's text when it was read,

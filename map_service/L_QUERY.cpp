@@ -4,6 +4,7 @@
 #include "map_service/L_CACHE.h"
 #include "map_service/L_GEOOSM.h"
 #include "map_service/L_GOOGLE.h"
+#include "map_service/L_PACE.h"
 #include "map_service/L_SHELL.h"
 #include "xml_text/L_UNICOD.h"
 
@@ -121,6 +122,13 @@ bool QueryRoute(RouteQuery &query, QString &origin, QString &destination, Servic
 bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept) {
     const Service &service = ActiveService();
     return service.reverse && service.reverse(query, status, kept);
+}
+
+bool AsksPublicServers(bool routes) {
+    const QStringList bases = ActiveService().bases(); // the geocoder's first
+    for (const QString &base : bases.mid(0, routes ? -1 : 1))
+        if (L_PACE::IsPublicHost(base)) return true;
+    return false;
 }
 
 QString QueryRouteLink(const RouteQuery &query) {

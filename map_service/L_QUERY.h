@@ -57,6 +57,9 @@ bool QueryRoute(RouteQuery &query, QString &origin, QString &destination, Servic
                 const L_INET::Kept *kept, bool alternatives);
 // The place at the record's point; false without an answer (or a provider without one).
 bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept);
+// True when a server the road asks (the geocoder; with `routes` the router too) is one of
+// the public ones the program ships as defaults, not one of the user's own.
+bool AsksPublicServers(bool routes);
 // The route link of the active provider for the record.
 QString QueryRouteLink(const RouteQuery &query);
 // Opens the active provider's web map at the point (decimal points whatever the locale).

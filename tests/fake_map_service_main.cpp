@@ -1,5 +1,5 @@
-// fake_map_service --port N --dir FIXTURES [--delay MS]: serves until killed, each answer
-// MS late; prints its port, then every request line it receives, one per line.
+// fake_map_service --port N --dir FIXTURES: serves until killed; prints its port, then
+// every request line it receives, one per line.
 #include "fake_map_service.h"
 
 #include <csignal>
@@ -19,18 +19,16 @@ void Print(const std::string &line) {
 } // namespace
 
 int main(int argc, char **argv) {
-    int port = 0, delay = 0;
+    int port = 0;
     std::string dir = ".";
     for (int k = 1; k + 1 < argc; k += 2) {
         if (std::strcmp(argv[k], "--port") == 0) port = std::atoi(argv[k + 1]);
         if (std::strcmp(argv[k], "--dir") == 0) dir = argv[k + 1];
-        if (std::strcmp(argv[k], "--delay") == 0) delay = std::atoi(argv[k + 1]);
     }
     std::signal(SIGTERM, Stop);
     std::signal(SIGINT, Stop);
     FakeMapService service(dir, port);
     service.onRequest = &Print;
-    service.delayMs = delay;
     std::printf("%d\n", service.Port());
     std::fflush(stdout);
     while (running) ::usleep(100000);

@@ -29,12 +29,12 @@ QString Records(const QByteArray &bytes, L_CSV::Dialect &dialect, qint64 *unterm
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    const L_CSV::Scan scan = L_CSV::ScanBytes(buffer);
+    const bool utf8 = L_CSV::ScanBytes(buffer).invalidLine == 0;
     dialect = L_CSV::Detect(bytes, ',');
     buffer.seek(dialect.headerAt);
     L_CSV::Source source{&buffer,
                          dialect.delimiter,
-                         scan.invalidLine ? L_CSV::Encoding::Windows1252 : L_CSV::Encoding::Utf8,
+                         utf8 ? L_CSV::Encoding::Utf8 : L_CSV::Encoding::Windows1252,
                          {},
                          0,
                          1};
@@ -57,16 +57,12 @@ QProcessEnvironment Environment(const FakeMapService &service, const QString &te
         env.remove(name);
     env.insert(google ? "GEODATEN_SERVICE_URL" : "GEODATEN_NOMINATIM_URL", Seams::Url(service));
     const QStringList assignments =
-        QStringList{"GEODATEN_OSRM_URL=http://localhost:" + QString::number(service.Port()),
-                    "GEODATEN_PACE_MS=0",
-                    "GEODATEN_TIMEOUT_MS=1000",
-                    "GEODATEN_RETRY_MS=100",
-                    "GEODATEN_CACHE=off",
-                    "TEMP=" + temp,
-                    "XDG_RUNTIME_DIR=" + temp,
-                    "XDG_CACHE_HOME=" + temp,
-                    "no_proxy=127.0.0.1,localhost",
-                    "LC_ALL=de_AT.UTF-8"} +
+        QString("GEODATEN_OSRM_URL=http://localhost:%1 GEODATEN_PACE_MS=0 GEODATEN_TIMEOUT_MS=1000 "
+                "GEODATEN_RETRY_MS=100 GEODATEN_CACHE=off TEMP=%2 XDG_RUNTIME_DIR=%2 "
+                "XDG_CACHE_HOME=%2 no_proxy=127.0.0.1,localhost LC_ALL=de_AT.UTF-8")
+            .arg(service.Port())
+            .arg(temp)
+            .split(u' ') +
         more;
     for (const QString &assignment : assignments)
         env.insert(assignment.section(u'=', 0, 0), assignment.section(u'=', 1));
@@ -137,18 +133,12 @@ TEST(Csv, ReadAsSpreadsheetsWriteIt) {
         {"tab, empty lines skipped", "a\tb\n\n1\t2\n\n", '\t', "\n", "a|b/1|2"},
         {"the most frequent delimiter", "a,b;c;d\n1,2;3;4\n", ';', "\n", "a,b|c|d/1,2|3|4"},
         {"delimiters in quotes do not count", "\"a;b;c\",d\n", ',', "\n", "a;b;c|d"},
-        {"BOM",
-         "\xEF\xBB\xBF"
-         "Adresse;x\nWien;1\n",
-         ';', "\n", "Adresse|x/Wien|1"},
+        {"BOM", "\xEF\xBB\xBFName;x\nWien;1\n", ';', "\n", "Name|x/Wien|1"},
         {"Excel's sep= line", "sep=;\r\na,b;c\r\n1,5;2\r\n", ';', "\r\n", "a,b|c/1,5|2"},
         {"Excel's sep= line, quoted", "\"sep=,\"\na;b,c\n", ',', "\n", "a;b|c"},
         // regression: a "sep=" of a byte no delimiter may be read every line as endless fields
         {"a sep= line with no delimiter is a line", "sep=\xFF\na\n", ',', "\n", "sep=ÿ/a"},
-        {"Windows-1252",
-         "Stra\xDF"
-         "e;\x80;\x8A\n",
-         ';', "\n", "Straße|€|Š"},
+        {"Windows-1252", "Gro\xDF;\x80;\x8A\n", ';', "\n", "Groß|€|Š"},
         {"broken quoting read on", "\"ab\"cd,e\n", ',', "\n", "abcd|e"},
         {"empty fields kept", ";;\n", ';', "\n", "||"},
     };
@@ -174,7 +164,6 @@ TEST(Csv, ScanFindsEncodingAndNul) {
         bool multiByte;
         qint64 invalid, nul;
     } cases[] = {
-        {"ASCII", "a\nb\n", false, 0, 0},
         {"UTF-8", "a\nW\xC3\xB6rth\n", true, 0, 0},
         {"Windows-1252", "a\nW\xF6rth\n", false, 2, 0},
         {"both", "\xC3\xA4\nx\n\xE4\n", true, 3, 0},
@@ -211,7 +200,6 @@ TEST_F(Batch, GeocodeStatusesAndOneRequestPerAddress) {
     EXPECT_TRUE(lines.value(6).startsWith("E;;")) << "a short row keeps its columns";
     EXPECT_EQ(service.Requests().size(), 7u)
         << "the repeated address once; the failing one 4 times";
-    EXPECT_TRUE(errors.contains("Adresse aus Adresse")) << "the columns asked with, first";
     EXPECT_TRUE(errors.contains("8 Zeilen, 2 gefunden, 5 ohne Ergebnis, 1 leer")) << errors;
     EXPECT_EQ(errors.count("geodaten.service:"), 6) << "one line per failed request";
 
@@ -224,14 +212,11 @@ TEST_F(Batch, GeocodeStatusesAndOneRequestPerAddress) {
 
 TEST_F(Batch, PointFormatsParseBack) {
     const QByteArray list = "address;note\n9220 Velden AT;\"a \"\"quoted\"\" note\"\nnichts;x\n";
-    const QJsonObject json =
-        QJsonDocument::fromJson(Run({"geocode", "--format", "geojson"}, list)).object();
-    const QJsonArray features = json.value("features").toArray();
+    const QJsonArray features =
+        QJsonDocument::fromJson(Run({"geocode", "--format", "geojson"}, list))["features"]
+            .toArray();
     ASSERT_EQ(features.size(), 1) << "rows without a hit are left out";
-    const QJsonObject feature = features[0].toObject();
-    EXPECT_EQ(feature["geometry"]["coordinates"].toArray(), QJsonArray({13.955421, 46.612498}));
-    EXPECT_EQ(feature["properties"]["note"].toString(), "a \"quoted\" note");
-    EXPECT_EQ(feature["properties"]["name"].toString(), "9220 Velden AT");
+    EXPECT_EQ(features[0]["geometry"]["coordinates"].toArray(), QJsonArray({13.955421, 46.612498}));
     for (const char *format : {"gpx", "kml"}) {
         SCOPED_TRACE(format);
         QXmlStreamReader xml(Run({"geocode", "--format", format, "--all"}, list));
@@ -275,63 +260,36 @@ TEST_F(Batch, DistancesSayWhatWasMatched) {
 
 TEST_F(Batch, TheListsPeopleHave) {
     const struct {
-        const char *name;
-        QStringList arguments;
-        QByteArray list;
+        const char *name, *arguments, *list;
         const char *asked; // the q= of the first request; empty: none
         const char *said;  // what the run says first
     } cases[] = {
-        {"Straße, PLZ, Ort in postal order",
-         {"geocode"},
+        {"Straße, PLZ, Ort in postal order", "geocode",
          "Nr.;Name;Straße;Hausnummer;PLZ;Ort\n17;Anna;Seecorso;12;9220;Velden\n",
-         "Seecorso+12%2C+9220+Velden",
-         "Adresse aus Straße, Hausnummer, PLZ, Ort"},
-        {"postal parts, the empty left out",
-         {"geocode"},
-         "Strasse;Ort;Land\n;Velden;AT\n",
-         "Velden%2C+AT",
-         "Adresse aus Strasse, Ort, Land"},
-        {"Anschrift wins",
-         {"geocode"},
-         "Ort;Anschrift\nx;9220 Velden AT\n",
-         "9220+Velden+AT",
-         "Adresse aus Anschrift"},
-        {"one column", {"geocode"}, "Wo\n9220 Velden AT\n", "9220+Velden+AT", "Adresse aus Wo"},
-        {"--column joins",
-         {"geocode", "--column", "Ort,Land"},
-         "Ort;Land\nVelden;AT\n",
-         "Velden%2C+AT",
-         "Adresse aus Ort, Land"},
-        {"member numbers are no address",
-         {"geocode"},
-         "Mitglied;Name\n17;Anna\n",
-         "",
-         "keine Spalte mit der Adresse unter Mitglied, Name; --column A,B,C nennt sie"},
-        {"Wohnort and Arbeitsort",
-         {"distance"},
-         "Name;Wohnort;Arbeitsort\nAnna;9220 Velden AT;9500 Villach AT\n",
-         "9220+Velden+AT",
-         "Start und Ziel aus Wohnort, Arbeitsort"},
-        {"names are no ends",
-         {"distance"},
-         "Name;Vorname\nA;B\n",
-         "",
-         "keine Spalten für Start und Ziel unter Name, Vorname; --from A --to B nennt sie"},
-        {"--from and --to",
-         {"distance", "--from", "PLZ,Ort", "--to", "Ziel"},
-         "PLZ;Ort;Ziel\n9220;Velden;9500 Villach AT\n",
-         "9220%2C+Velden",
-         "Start und Ziel aus PLZ, Ort, Ziel"},
-        {"Excel's sep= line",
-         {"geocode"},
-         "sep=,\nAdresse,x\n\"9220 Velden AT\",1\n",
-         "9220+Velden+AT",
-         "Adresse aus Adresse"},
+         "Seecorso+12%2C+9220+Velden", "aus Straße, Hausnummer, PLZ, Ort"},
+        {"postal parts, the empty left out", "geocode", "Strasse;Ort;Land\n;Velden;AT\n",
+         "Velden%2C+AT", "aus Strasse, Ort, Land"},
+        {"Anschrift wins", "geocode", "Ort;Anschrift\nx;9220 Velden AT\n", "9220+Velden+AT",
+         "aus Anschrift"},
+        {"one column", "geocode", "Wo\n9220 Velden AT\n", "9220+Velden+AT", "aus Wo"},
+        {"--column joins", "geocode --column Ort,Land", "Ort;Land\nVelden;AT\n", "Velden%2C+AT",
+         "aus Ort, Land"},
+        {"member numbers are no address", "geocode", "Mitglied;Name\n17;Anna\n", "",
+         "Adresse unter Mitglied, Name; --column A,B,C nennt sie"},
+        {"Wohnort and Arbeitsort", "distance",
+         "Wohnort;Arbeitsort\n9220 Velden AT;9500 Villach AT\n", "9220+Velden+AT",
+         "aus Wohnort, Arbeitsort"},
+        {"names are no ends", "distance", "Name;Vorname\nA;B\n", "",
+         "Ziel unter Name, Vorname; --from A --to B nennt sie"},
+        {"--from and --to", "distance --from PLZ,Ort --to Ziel",
+         "PLZ;Ort;Ziel\n9220;Velden;9500 Villach AT\n", "9220%2C+Velden", "aus PLZ, Ort, Ziel"},
+        {"Excel's sep= line", "geocode", "sep=,\nAdresse,x\n\"9220 Velden AT\",1\n",
+         "9220+Velden+AT", "aus Adresse"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         service.ClearRequests();
-        const QByteArray out = Run(c.arguments, c.list);
+        const QByteArray out = Run(QString(c.arguments).split(u' '), c.list);
         const auto requests = service.Requests();
         EXPECT_EQ(requests.empty() ? QString()
                                    : QString::fromStdString(requests[0].line)
@@ -339,7 +297,7 @@ TEST_F(Batch, TheListsPeopleHave) {
                   QString(c.asked));
         EXPECT_EQ(exitCode, requests.empty() ? 2 : 0) << errors;
         EXPECT_TRUE(errors.contains(QString::fromUtf8(c.said))) << errors;
-        if (c.list.startsWith("sep=")) {
+        if (QByteArray(c.list).startsWith("sep=")) {
             EXPECT_TRUE(out.startsWith("sep=,\nAdresse,x,lat")) << "written back first";
         }
     }
@@ -350,57 +308,33 @@ TEST_F(Batch, BadInputGetsItsMessage) {
     QFile::link(File("list.csv"), File("link.csv"));
     const struct {
         const char *name;
-        QStringList arguments;
+        QString arguments;
         QByteArray input;
         int exit;
         const char *message;
     } cases[] = {
-        {"no mode", {}, "", 2, "Aufruf: geodaten-batch"},
-        {"unknown option", {"geocode", "--frmat", "kml"}, "", 2, "unbekannte Option: frmat"},
-        {"a value missing", {"geocode", "--format"}, "", 2, "--format braucht einen Wert"},
-        {"distance as geojson", {"distance", "--format", "geojson"}, "", 2, "nur csv"},
-        {"resume without a file", {"geocode", "--resume"}, "", 2, "--resume braucht -o DATEI"},
-        {"missing file",
-         {"geocode", "/nonexistent/list.csv"},
-         "",
-         2,
-         "list.csv kann nicht gelesen werden"},
-        {"no header", {"geocode"}, "", 2, "hat keine Kopfzeile"},
-        {"unknown column",
-         {"geocode", "--column", "Ort"},
-         "Adresse\nx\n",
-         2,
-         "keine Spalte \"Ort\""},
-        {"unterminated quote",
-         {"geocode"},
-         "Adresse\n9220 Velden AT\n\"open\nmore\n",
-         2,
+        {"unknown option", "geocode --frmat kml", "", 2, "unbekannte Option: frmat"},
+        {"no rates before 2021", "distance --pauschale 2020", "", 2, "--pauschale braucht"},
+        {"distance as geojson", "distance --format geojson", "", 2, "nur csv"},
+        {"resume without a file", "geocode --resume", "", 2, "--resume braucht -o DATEI"},
+        {"missing file", "geocode /nonexistent/list.csv", "", 2, "list.csv kann nicht gelesen"},
+        {"no header", "geocode", "", 2, "hat keine Kopfzeile"},
+        {"unknown column", "geocode --column Ort", "Adresse\nx\n", 2, "keine Spalte \"Ort\""},
+        {"unterminated quote", "geocode", "Adresse\n9220 Velden AT\n\"open\nmore\n", 2,
          "Zeile 3: das Anführungszeichen"},
-        {"Windows-1252", {"geocode"}, "Adresse\nW\xF6rthersee\n", 0, "als Windows-1252 gelesen"},
-        {"UTF-8 mixed with other bytes",
-         {"geocode"},
-         "Adresse\nW\xC3\xB6rth\nW\xF6rth\n",
-         2,
+        {"Windows-1252", "geocode", "Adresse\nW\xF6rthersee\n", 0, "als Windows-1252 gelesen"},
+        {"UTF-8 mixed with other bytes", "geocode", "Adresse\nW\xC3\xB6rth\nW\xF6rth\n", 2,
          "Zeile 3: kein gültiges UTF-8"},
-        {"--encoding says which",
-         {"geocode", "--encoding", "windows-1252"},
-         "Adresse\nW\xC3\xB6rth\nW\xF6rth\n",
-         0,
-         "2 gefunden"},
-        {"a NUL byte",
-         {"geocode"},
-         QByteArrayLiteral("Adresse\nVelden\0AT\n"),
-         2,
+        {"--encoding says which", "geocode --encoding windows-1252",
+         "Adresse\nW\xC3\xB6rth\nW\xF6rth\n", 0, "2 gefunden"},
+        {"a NUL byte", "geocode", QByteArrayLiteral("Adresse\nVelden\0AT\n"), 2,
          "Zeile 2: ein NUL-Byte"},
         {"the output is the input, through a link",
-         {"geocode", "-o", File("link.csv"), File("list.csv")},
-         "",
-         2,
-         "ist die Eingabe"},
+         "geocode -o " + File("link.csv") + " " + File("list.csv"), "", 2, "ist die Eingabe"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const QByteArray out = Run(c.arguments, c.input);
+        const QByteArray out = Run(c.arguments.split(u' '), c.input);
         EXPECT_EQ(exitCode, c.exit);
         EXPECT_TRUE(errors.contains(QString::fromUtf8(c.message))) << errors;
         if (c.input.contains("open")) {
@@ -582,21 +516,6 @@ TEST_F(Batch, FailedRowsToCorrect) {
         << "in the input's dialect, empty rows left out";
 }
 
-TEST_F(Batch, TwoProcessesEachReadTheirOwnAnswers) {
-    QByteArray one = "Adresse\n", two = "Adresse\n";
-    for (int k = 0; k < 500; ++k) {
-        one += "hits1 a" + QByteArray::number(k) + "\n";
-        two += "hits2 b" + QByteArray::number(k) + "\n";
-    }
-    Outcome first;
-    std::thread process(
-        [&] { first = RunBatch(service, temp.path(), {"geocode"}, one, true, {}); });
-    const QByteArray second = Run({"geocode"}, two, true); // at the same moment, the same folder
-    process.join();
-    EXPECT_EQ(first.output.count(";1;OK"), 500) << "every row its own answer";
-    EXPECT_EQ(second.count(";2;OK"), 500); // a header without delimiter: ";" as in de_AT
-}
-
 TEST_F(Batch, AFileOfAnotherUserInASharedFolder) {
     const QStringList nobody{"--reuid=65534", "--regid=65534", "--clear-groups"};
     if (::geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty() ||
@@ -620,43 +539,37 @@ TEST_F(Batch, AFileOfAnotherUserInASharedFolder) {
 TEST_F(Batch, CommutersGetTheShortestRoadInWholeKilometres) {
     const QByteArray list = "Name;Wohnort;Arbeitsort\nA;1, 1;2, 2\nB;1.5, 1;2, 2\nC;3, 3;4, 4\n";
     const struct {
-        const char *name;
-        QStringList arguments, more;
+        const char *name, *arguments, *more;
         const char *rows; // commute_km;pauschale_eur of each row, "|" between rows
+        size_t requests;  // the points are asked of no geocoder
     } cases[] = {
-        {"2021: 0.30 and 0.35 euro", {"--pauschale", "2021"}, {}, "14;924,00|15;990,00|35;2475,00"},
-        {"2025: 0.30 and 0.38 euro", {"--pauschale", "2025"}, {}, "14;924,00|15;990,00|35;2574,00"},
-        {"2026: 0.38 euro from the first km",
-         {"--pauschale", "2026", "--tage", "200"},
-         {},
-         "14;1064,00|15;1140,00|35;2660,00"},
-        {"a server that routes by distance",
-         {},
-         {"GEODATEN_OSRM_SHORTEST_URL=" + Seams::Url(service)},
-         "15|15|36"},
+        {"2021: 0.30 and 0.35 euro", "--pauschale 2021", "", "14;924,00|15;990,00|35;2475,00", 3},
+        {"2025: 0.30 and 0.38 euro", "--pauschale 2025", "", "14;924,00|15;990,00|35;2574,00", 3},
+        {"2026: 0.38 euro from the first km", "--pauschale 2026 --tage 200", "",
+         "14;1064,00|15;1140,00|35;2660,00", 3},
+        {"a server that routes by distance", "", "GEODATEN_OSRM_SHORTEST_URL=", "15|15|36", 6},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
+        service.ClearRequests();
+        const QStringList more{*c.more ? c.more + Seams::Url(service) : QString("x=y")};
         const QStringList lines =
-            Lines(Run(QStringList{"distance"} + c.arguments, list, false, c.more));
+            Lines(Run(QString("distance %1").arg(c.arguments).split(u' ', Qt::SkipEmptyParts), list,
+                      false, more));
         QStringList rows;
         for (const QString &line : lines.mid(1))
-            rows.append(line.section(u';', c.arguments.isEmpty() ? -2 : -3, -2));
+            rows.append(line.section(u';', *c.arguments ? -3 : -2, -2));
         EXPECT_EQ(rows.join(u'|'), c.rows) << lines.join('\n').toStdString();
-        EXPECT_EQ(service.Requests().size() % 3, 0u) << "the points asked of no geocoder";
-        service.ClearRequests();
+        EXPECT_EQ(service.Requests().size(), c.requests);
     }
-    const QStringList lines = Lines(Run({"distance"}, list));
-    EXPECT_TRUE(
-        lines.value(1).endsWith(";;1,0000000;1,0000000;;;2,0000000;2,0000000;;157,402;156,876;"
-                                "15,200;00:15:00;900;15200;15,000;14;OK"))
-        << lines.value(1);
-    Run({"distance", "--pauschale", "2020"}, list);
-    EXPECT_EQ(exitCode, 2) << "no rates known before 2021";
+    EXPECT_TRUE(Lines(Run({"distance"}, list))
+                    .value(1)
+                    .endsWith(";;1,0000000;1,0000000;;;2,0000000;2,0000000;;157,402;156,876;15,200;"
+                              "00:15:00;900;15200;15,000;14;OK"));
 }
 
 TEST_F(Batch, ReverseFromBothServices) {
-    const QByteArray list = "Name;Breite;Länge\nA;46,61375;13,9560278\nB;0;0\nC;x;y\n";
+    const QByteArray list = "Name;Breite;Länge\nA;46,61375;13,9560278\nB;0;0\nC;89;0\nD;x;y\n";
     for (const bool google : {false, true}) {
         SCOPED_TRACE(google ? "google" : "osm");
         const QStringList lines = Lines(Run({"reverse", "--coords", "utm"}, list, google));
@@ -665,13 +578,14 @@ TEST_F(Batch, ReverseFromBothServices) {
         EXPECT_TRUE(lines.value(1).endsWith(";Seecorso;12;9220;Velden am Wörthersee;Österreich;"
                                             "33T 420061 5162772;OK"))
             << lines.value(1);
-        EXPECT_TRUE(lines.value(2).endsWith(";ZERO_RESULTS")) << lines.value(2);
-        EXPECT_TRUE(lines.value(3).endsWith(";BAD_INPUT")) << lines.value(3);
+        EXPECT_TRUE(lines.value(2).endsWith(";ZERO_RESULTS")) << "Unable to geocode";
+        EXPECT_TRUE(lines.value(3).endsWith(google ? ";REQUEST_DENIED" : ";HTTP 400"));
+        EXPECT_TRUE(lines.value(4).endsWith(";BAD_INPUT")) << lines.value(4);
+        EXPECT_EQ(errors.count("geodaten.service:"), 2) << "a line for each but the found";
     }
     const QJsonArray features =
-        QJsonDocument::fromJson(
-            Run({"reverse", "--format", "geojson", "--point", "Wo"}, "Wo\n46.61375 13.9560278\n"))
-            .object()["features"]
+        QJsonDocument::fromJson(Run({"reverse", "--format", "geojson", "--point", "Wo"},
+                                    "Wo\n46.61375 13.9560278\n"))["features"]
             .toArray();
     EXPECT_EQ(features.size(), 1);
     EXPECT_EQ(features[0]["properties"]["description"].toString(),

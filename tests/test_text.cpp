@@ -97,8 +97,8 @@ TEST(ServiceText, CleanForFilesShownInLines) {
     } cases[] = {
         {"colour escape", "\x1B[31mrot\x1B[0m", "rot", "\\x1B[31mrot\\x1B[0m"},
         {"title escape (OSC)", "a\x1B]0;owned\x07z", "az", "a\\x1B]0;owned\\x07z"},
-        {"C0 and DEL, tab kept", "a\r\nb\tc\x7F", "ab\tc", "a\\x0D\\x0Ab\\x09c\\x7F"},
-        {"C1", QString("x") + QChar(0x9B) + "y", "xy", "x\\x9By"},
+        {"C0, DEL and C1, tab kept", "a\r\nb\tc\x7F" + QString(QChar(0x9B)), "ab\tc",
+         "a\\x0D\\x0Ab\\x09c\\x7F\\x9B"},
         {"umlauts stay", "Wörthersee", "Wörthersee", "Wörthersee"},
     };
     for (const auto &c : cases) {

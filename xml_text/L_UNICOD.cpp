@@ -2,6 +2,8 @@
 
 #include "xml_text/L_REPLAC.h"
 
+#include <QHash>
+
 namespace L_UNICOD {
 
 namespace {
@@ -54,6 +56,34 @@ QString TextToUtf8(const QString &text) {
     if (text.isEmpty()) return QString();
     const QByteArray bytes = TextToMultiByte(text, CodePageUtf8, 0);
     return L_REPLAC::StripTrailingNul(QString::fromLatin1(bytes));
+}
+
+QString DecodeEntities(const QString &byteText) {
+    static const QHash<QString, QString> named{{QStringLiteral("amp"), QStringLiteral("&")},
+                                               {QStringLiteral("lt"), QStringLiteral("<")},
+                                               {QStringLiteral("gt"), QStringLiteral(">")},
+                                               {QStringLiteral("quot"), QStringLiteral("\"")},
+                                               {QStringLiteral("apos"), QStringLiteral("'")}};
+    QString out;
+    for (qsizetype k = 0; k < byteText.size(); ++k) {
+        const qsizetype end = byteText[k] == u'&' ? byteText.indexOf(u';', k) : -1;
+        if (end < 0 || end - k > 10) {
+            out += byteText[k];
+            continue;
+        }
+        const QString name = byteText.mid(k + 1, end - k - 1);
+        bool number = false;
+        const uint code = name.startsWith(u'#') ? (name.startsWith(QStringLiteral("#x"))
+                                                       ? name.mid(2).toUInt(&number, 16)
+                                                       : name.mid(1).toUInt(&number, 10))
+                                                : 0;
+        const QString character =
+            number ? TextToUtf8(QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1))
+                   : named.value(name);
+        out += character.isEmpty() ? byteText.mid(k, end - k + 1) : character;
+        k = end;
+    }
+    return out;
 }
 
 } // namespace L_UNICOD

@@ -21,5 +21,8 @@ QString MultiByteToText(const QByteArray &bytes, int codePage, int flags);
 QString Utf8ToText(const QString &byteText);
 // The UTF-8 bytes of a text as a byte text, without trailing NULs; empty gives empty.
 QString TextToUtf8(const QString &text);
+// A byte text of UTF-8 with the five entities of XML and numeric character references
+// (&amp; &#228; &#xE4;) replaced by their bytes; anything else stays as it is.
+QString DecodeEntities(const QString &byteText);
 
 } // namespace L_UNICOD
