@@ -25,6 +25,7 @@ for _ in $(seq 100); do [ -s "$out/requests.log" ] && break; sleep 0.1; done
 base="http://127.0.0.1:$(head -1 "$out/requests.log")"
 
 export TEMP="$out/tmp" BROWSER="$here/record_browser.sh" GEODATEN_BROWSER_LOG="$out/opened.log"
+export XDG_CACHE_HOME="$out/cache" XDG_RUNTIME_DIR="$out/tmp" # the kept answers, the turns
 export LANG=de_AT.UTF-8 no_proxy=127.0.0.1 GEODATEN_PACE_MS=0
 unset LC_ALL LC_NUMERIC QT_QPA_PLATFORM XDG_CURRENT_DESKTOP WAYLAND_DISPLAY GEODATEN_PROVIDER GEODATEN_API_KEY
 

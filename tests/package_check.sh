@@ -37,7 +37,10 @@ trap 'kill $!' EXIT
 for _ in $(seq 50); do [ -s fake.log ] && break; sleep 0.1; done
 base="http://127.0.0.1:$(head -1 fake.log)"
 export GEODATEN_NOMINATIM_URL=$base GEODATEN_OSRM_URL=$base GEODATEN_PACE_MS=0 TEMP=$PWD no_proxy=127.0.0.1 LC_ALL=C.UTF-8
+export XDG_CACHE_HOME=$PWD/cache XDG_RUNTIME_DIR=$PWD # the kept answers go through the SQLite driver
 unset GEODATEN_SERVICE_URL GEODATEN_API_KEY GEODATEN_PROVIDER
+rm -rf cache
 printf 'Adresse\n9220 Velden AT\n' | unpacked/usr/bin/geodaten-batch geocode --quiet | grep -q ',OK$' || { echo "batch geocode"; exit 1; }
-printf 'from,to\n9220 Velden AT,9500 Villach AT\n' | unpacked/usr/bin/geodaten-batch distance | grep -q '24.312,00:24:36,1476,OK' || { echo "batch distance"; exit 1; }
+[ -s cache/geodaten/answers.sqlite ] || { echo "batch cache"; exit 1; }
+printf 'from,to\n9220 Velden AT,9500 Villach AT\n' | unpacked/usr/bin/geodaten-batch distance | grep -q '24.312,00:24:36,1476,24312,24.312,24,OK' || { echo "batch distance"; exit 1; }
 echo "package: $deb holds all ${#expected[@]} files; lintian, appstreamcli and desktop-file-validate pass"
