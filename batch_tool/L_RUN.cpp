@@ -262,8 +262,7 @@ void Notes(Job &job) {
         L_TERM::Say(
             QStringLiteral("--parallel gilt nur für eigene Server; die öffentlichen bekommen "
                            "eine Anfrage pro Sekunde"));
-    if (publicHost && job.survey.distinct > 1000 &&
-        L_QUERY::ActiveProvider() == L_QUERY::Provider::Osm)
+    if (publicHost && job.survey.distinct > 1000)
         L_TERM::Say(
             QStringLiteral("Die Liste hat %1 verschiedene Adressen. Der öffentliche Geocoder von "
                            "OpenStreetMap beantwortet eine Anfrage pro Sekunde und ist nicht für "

@@ -38,6 +38,11 @@ struct Asked {
     L_INET::Answer answer;
 };
 
+Asked Asking(const char *service, const char *root, const QString &url, const QString &file,
+             const L_INET::Kept *kept) {
+    return Asked{QString::fromLatin1(service), QString::fromLatin1(root), url, file, kept, {}};
+}
+
 // The URL as a diagnostic line shows it: without the key.
 QString WithoutKey(const QString &url) {
     const QString suffix = KeySuffix();
@@ -146,12 +151,8 @@ bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status, const L_I
     query.TempFile = ResponseFilePath();
     query.Address = address;
     query.RequestUrl = GeocodeRequestUrl(query.Address);
-    Asked asked{QStringLiteral("Google geocoding"),
-                QStringLiteral("GeocodeResponse"),
-                query.RequestUrl,
-                query.TempFile,
-                kept,
-                {}};
+    Asked asked =
+        Asking("Google geocoding", "GeocodeResponse", query.RequestUrl, query.TempFile, kept);
     if (!FetchGoogle(asked, query.ResponseText, status)) return false;
     ReadGeocodeResponse(query);
     Conclude(asked, GeocodeWord(query), status);
@@ -166,12 +167,8 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     query.Origin = origin;
     query.Destination = destination;
     query.RequestUrl = DirectionsRequestUrl(query.Origin, query.Destination);
-    Asked asked{QStringLiteral("Google directions"),
-                QStringLiteral("DirectionsResponse"),
-                query.RequestUrl,
-                query.TempFile,
-                kept,
-                {}};
+    Asked asked =
+        Asking("Google directions", "DirectionsResponse", query.RequestUrl, query.TempFile, kept);
     if (alternatives) // asked beside the window's road, which stays as it is
         asked.url.insert(asked.url.size() - KeySuffix().size(),
                          QStringLiteral("&alternatives=true"));
@@ -189,12 +186,8 @@ bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kep
                        QString::number(query.Latitude, 'f', 7) + u',' +
                        QString::number(query.Longitude, 'f', 7) + QStringLiteral("&sensor=false") +
                        KeySuffix();
-    Asked asked{QStringLiteral("Google geocoding"),
-                QStringLiteral("GeocodeResponse"),
-                query.RequestUrl,
-                query.TempFile,
-                kept,
-                {}};
+    Asked asked =
+        Asking("Google geocoding", "GeocodeResponse", query.RequestUrl, query.TempFile, kept);
     if (!FetchGoogle(asked, query.ResponseText, status)) return false;
     QString word = XmlFirst(query.ResponseText, asked.root + QStringLiteral("/status"));
     const QString result = XmlFirst(query.ResponseText, asked.root + QStringLiteral("/result"));

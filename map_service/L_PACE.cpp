@@ -15,9 +15,10 @@ namespace L_PACE {
 
 namespace {
 
-// The hosts of the default service URLs (L_GEOOSM, L_GEOGOG): run by others, for everyone.
-const char *const PublicHosts[] = {"nominatim.openstreetmap.org", "router.project-osrm.org",
-                                   "maps.google.com", "maps.google.at"};
+// The hosts of the open services' default URLs (L_GEOOSM): run by volunteers for everyone,
+// one request a second. The commercial service's road sends each request at once, as the
+// window's road is made; its limit is the quota of the user's own key.
+const char *const PublicHosts[] = {"nominatim.openstreetmap.org", "router.project-osrm.org"};
 
 // One file per host and port, in a folder of this user's own.
 QString StampFile(const QUrl &url) {

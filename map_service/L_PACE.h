@@ -8,7 +8,7 @@ namespace L_PACE {
 // The public servers' rule: at most one request a second from all processes together.
 constexpr qint64 PublicPauseMs = 1000;
 
-// True when the URL's host is one of the servers the program ships as a default.
+// True when the URL's host is one of the open servers the program ships as a default.
 bool IsPublicHost(const QString &url);
 // The pause between two requests to the URL's host: GEODATEN_PACE_MS (0-60000, default 0)
 // for any host of one's own; for a public host at least PublicPauseMs.
