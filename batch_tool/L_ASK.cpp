@@ -5,8 +5,6 @@
 #include "map_service/L_QUERY.h"
 #include "map_service/L_VALUE.h"
 
-#include <QLocale>
-
 #include <cmath>
 
 namespace L_ASK {
@@ -77,9 +75,9 @@ QStringList Commute(const Asker &asker, const L_STATUS::ServiceStatus &s, bool d
 
 // A coordinate a service wrote: wholly a finite number within `limit` degrees.
 bool Degrees(const QString &written, double limit) {
-    bool ok = false;
-    const double value = QLocale::c().toDouble(written.trimmed(), &ok);
-    return ok && std::isfinite(value) && std::fabs(value) <= limit;
+    double value = 0;
+    return L_VALUE::ReadDecimal(written, value) && std::isfinite(value) &&
+           std::fabs(value) <= limit;
 }
 
 Answer Geocode(const Asker &asker, qint64 row, const QString &address) {
@@ -87,17 +85,16 @@ Answer Geocode(const Asker &asker, qint64 row, const QString &address) {
     L_GEOGOG::GeoQuery query;
     QString sent = address;
     L_QUERY::QueryGeocode(query, sent, answer.status, asker.kept);
+    int hits = 0;
     for (int k = 1; k <= query.HitCount; ++k) {
         const QStringList written = query.HitCoordinates[k].split(u',');
         if (!Degrees(written.value(1), 90) || !Degrees(written.value(0), 180)) continue; // no hit
+        if (++hits > 1 && !asker.options->all) continue; // counted, not written
         const QString lat = L_VALUE::FormatLike(query.HitLatitudes[k], written.value(1));
         const QString lon = L_VALUE::FormatLike(query.HitLongitudes[k], written.value(0));
-        answer.points.append(
-            {row, int(answer.points.size()) + 1, address, query.HitAddresses[k], lat, lon});
+        answer.points.append({row, hits, address, query.HitAddresses[k], lat, lon});
     }
-    const int hits = int(answer.points.size());
     if (hits == 0 && answer.status.code == Status::Ok) answer.status.code = Status::ZeroResults;
-    if (!asker.options->all) answer.points = answer.points.mid(0, 1);
     for (const L_OUTPUT::Point &p : answer.points)
         answer.rows.append({Number(asker, p.latitude), Number(asker, p.longitude),
                             Text(asker, p.description), QString::number(hits)});

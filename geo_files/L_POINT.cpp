@@ -142,11 +142,13 @@ bool ReadPoint(const QString &input, Point &point, QString &reason) {
          {std::pair{u'′', u'\''}, {u'″', u'"'}, {u'’', u'\''}, {u'”', u'"'}})
         text.replace(QChar(from), QChar(to));
     reason.clear();
+    // Degrees hold nothing but these: an address is turned away before any decoding.
+    static const QRegularExpression degrees(QStringLiteral("^[-+0-9.,;:°'\" NSEWOnsewo]+$"));
     const bool read =
         text.startsWith(QStringLiteral("geo:"), Qt::CaseInsensitive) ? GeoUri(text, point, reason)
         : text.contains(QStringLiteral("://")) || text.startsWith(QStringLiteral("www."))
             ? MapLink(text, point)
-            : Grid(text, point) || Degrees(text, point);
+            : Grid(text, point) || (degrees.match(text).hasMatch() && Degrees(text, point));
     if (!read && reason.isEmpty()) reason = QStringLiteral("kein Punkt (oder außerhalb der Erde)");
     return read;
 }

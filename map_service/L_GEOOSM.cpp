@@ -11,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
 
 namespace L_GEOOSM {
 
@@ -28,10 +27,10 @@ QString Fixed(double degrees) {
 // A coordinate that is wholly a finite number within `limit` degrees, written again from
 // the number (with the decimals the geocoder gave): its text never goes further.
 bool ReadDegrees(const QString &text, double limit, QString &degrees) {
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    double value = 0;
+    const bool read = L_VALUE::ReadDecimal(text, value);
     degrees = L_VALUE::FormatLike(value, text.trimmed());
-    return ok && std::isfinite(value) && std::fabs(value) <= limit;
+    return read && std::isfinite(value) && std::fabs(value) <= limit;
 }
 
 // The longitude and latitude texts of a place's coordinates.
@@ -223,8 +222,8 @@ bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status, const L_I
     if (answer.outcome != L_INET::Outcome::Replaced) return false;
     query.ResponseText = QString::fromLatin1(answer.body); // the bytes of the file it wrote
     ReadSearchResponse(query);
-    bool listed = false;
-    XmlFirst(query.ResponseText, QStringLiteral("searchresults"), &listed);
+    bool listed = query.HitCount > 0; // an answer without a place must be the geocoder's
+    if (!listed) XmlFirst(query.ResponseText, QStringLiteral("searchresults"), &listed);
     status = L_STATUS::FromService(query.HitCount > 0 ? "OK" : listed ? "ZERO_RESULTS" : "");
     if (status.code == Status::Ok || status.code == Status::ZeroResults)
         L_INET::Remember(kept, answer, query.RequestUrl,

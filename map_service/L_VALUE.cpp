@@ -115,6 +115,22 @@ double LeadingNumber(const QString &text) {
     return error == std::errc() ? value : 0.0;
 }
 
+bool ReadDecimal(const QString &text, double &value) {
+    const QString trimmed = text.trimmed();
+    std::string number;
+    bool digits = false;
+    for (qsizetype k = 0; k < trimmed.size(); ++k) {
+        const QChar c = trimmed[k];
+        const bool sign = k == 0 && (c == u'-' || c == u'+');
+        if (!IsDigit(c) && c != u'.' && !sign) return false;
+        digits = digits || IsDigit(c);
+        if (c != u'+') number += char(c.unicode());
+    }
+    const auto end = number.data() + number.size();
+    const auto result = std::from_chars(number.data(), end, value, std::chars_format::fixed);
+    return digits && result.ec == std::errc() && result.ptr == end;
+}
+
 double ParseDecimal(const QString &text) {
     QString copy = text;
     copy.replace(u',', u'.');

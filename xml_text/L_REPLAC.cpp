@@ -1,5 +1,7 @@
 #include "xml_text/L_REPLAC.h"
 
+#include <algorithm>
+
 namespace L_REPLAC {
 
 Qt::CaseSensitivity CaseFor(int compareMode) {
@@ -57,6 +59,8 @@ qsizetype EscapeEnd(const QString &text, qsizetype k) {
 } // namespace
 
 QString Clean(const QString &text) {
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return IsControl(c.unicode()); }))
+        return text; // the usual case: nothing to remove, nothing to copy
     QString out;
     out.reserve(text.size());
     for (qsizetype k = 0; k < text.size();) {

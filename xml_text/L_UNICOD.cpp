@@ -59,6 +59,7 @@ QString TextToUtf8(const QString &text) {
 }
 
 QString DecodeEntities(const QString &byteText) {
+    if (!byteText.contains(u'&')) return byteText;
     static const QHash<QString, QString> named{{QStringLiteral("amp"), QStringLiteral("&")},
                                                {QStringLiteral("lt"), QStringLiteral("<")},
                                                {QStringLiteral("gt"), QStringLiteral(">")},
