@@ -243,7 +243,13 @@ QString Usage() {
                "Optionen:\n") +
            options +
            QStringLiteral(
-               "\nDer Kartendienst ist der des Fensters: GEODATEN_PROVIDER, GEODATEN_API_KEY,\n"
+               "\nBei HTTP 429 oder 503 wartet es, was Retry-After sagt (höchstens 10 Minuten); "
+               "ohne\n"
+               "Antwort fragt es dreimal wieder, nach 2, 4 und 8 s. Die öffentlichen Server "
+               "bekommen\n"
+               "von allen Läufen und Fenstern zusammen eine Anfrage pro Sekunde. Gespeicherte\n"
+               "Antworten: ~/.cache/geodaten/answers.sqlite (GEODATEN_CACHE=off schaltet ab).\n"
+               "Der Kartendienst ist der des Fensters: GEODATEN_PROVIDER, GEODATEN_API_KEY,\n"
                "GEODATEN_NOMINATIM_URL und die übrigen Variablen aus man geodaten(1).\n"
                "Rückgabewert: 0 alle Zeilen gefunden, 1 manche ohne Ergebnis (Spalte status),\n"
                "2 Aufruf- oder Eingabefehler, 3 die Ausgabe ließ sich nicht schreiben,\n"
