@@ -73,13 +73,6 @@ QStringList Commute(const Asker &asker, const L_STATUS::ServiceStatus &s, bool d
     return columns;
 }
 
-// A coordinate a service wrote: wholly a finite number within `limit` degrees.
-bool Degrees(const QString &written, double limit) {
-    double value = 0;
-    return L_VALUE::ReadDecimal(written, value) && std::isfinite(value) &&
-           std::fabs(value) <= limit;
-}
-
 Answer Geocode(const Asker &asker, qint64 row, const QString &address) {
     Answer answer;
     L_GEOGOG::GeoQuery query;
@@ -88,7 +81,10 @@ Answer Geocode(const Asker &asker, qint64 row, const QString &address) {
     int hits = 0;
     for (int k = 1; k <= query.HitCount; ++k) {
         const QStringList written = query.HitCoordinates[k].split(u',');
-        if (!Degrees(written.value(1), 90) || !Degrees(written.value(0), 180)) continue; // no hit
+        double value = 0;
+        if (!L_VALUE::ReadDegrees(written.value(1), 90, value) ||
+            !L_VALUE::ReadDegrees(written.value(0), 180, value))
+            continue;                                    // no hit
         if (++hits > 1 && !asker.options->all) continue; // counted, not written
         const QString lat = L_VALUE::FormatLike(query.HitLatitudes[k], written.value(1));
         const QString lon = L_VALUE::FormatLike(query.HitLongitudes[k], written.value(0));

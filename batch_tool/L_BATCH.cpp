@@ -45,6 +45,15 @@ bool Choose(const QString &value, const QStringList &words, int &index, QString 
     return false;
 }
 
+// The same, for an option kept as its word (empty when unknown).
+bool ChooseWord(const QString &value, const QStringList &words, QString &word, QString &message,
+                const char *option) {
+    int index = 0;
+    const bool ok = Choose(value, words, index, message, option);
+    word = words.value(index);
+    return ok;
+}
+
 const Option Table[] = {
     {{"o", "output"},
      "DATEI",
@@ -100,11 +109,7 @@ const Option Table[] = {
      "FORM",
      "eine Spalte coords: dms, dm, utm, mgrs oder geo (geocode, reverse)",
      [](Options &o, const QString &v, QString &m) {
-         int k = 0;
-         const QStringList forms{"dms", "dm", "utm", "mgrs", "geo"};
-         const bool ok = Choose(v, forms, k, m, "--coords");
-         o.coords = forms.value(k);
-         return ok;
+         return ChooseWord(v, {"dms", "dm", "utm", "mgrs", "geo"}, o.coords, m, "--coords");
      }},
     {{"pauschale"},
      "JAHR",
@@ -130,10 +135,7 @@ const Option Table[] = {
      "KODIERUNG",
      "utf-8 oder windows-1252, wenn die Datei beides mischt",
      [](Options &o, const QString &v, QString &m) {
-         int k = 0;
-         const bool ok = Choose(v, {"utf-8", "windows-1252"}, k, m, "--encoding");
-         o.encoding = k == 0 ? QStringLiteral("utf-8") : QStringLiteral("windows-1252");
-         return ok;
+         return ChooseWord(v, {"utf-8", "windows-1252"}, o.encoding, m, "--encoding");
      }},
     {{"parallel"},
      "N",

@@ -161,13 +161,18 @@ bool PointColumns(const L_BATCH::Options &options, List &list, QString &message)
     return false;
 }
 
+// Every column chosen, -1 for those absent.
+QList<int> Chosen(const Columns &c) {
+    return c.address + c.from + c.to + QList<int>{c.point, c.lat, c.lon};
+}
+
 // The columns to ask with, and their names for the summary.
 bool ChooseColumns(const L_BATCH::Options &options, List &list, QString &message) {
     const bool ok = options.mode == Mode::Geocode    ? AddressColumns(options, list, message)
                     : options.mode == Mode::Distance ? EndColumns(options, list, message)
                                                      : PointColumns(options, list, message);
     const Columns &c = list.columns;
-    for (int k : c.address + c.from + c.to + QList<int>{c.point, c.lat, c.lon})
+    for (int k : Chosen(c))
         if (k >= 0) list.columns.used.append(L_REPLAC::Clean(list.header.value(k)));
     return ok;
 }
@@ -275,7 +280,7 @@ bool AllEmpty(const QStringList &fields) {
 bool TooShort(const List &list, const QStringList &fields) {
     const Columns &c = list.columns;
     if (c.postal) return false; // the parts a row lacks are left out
-    for (int k : c.address + c.from + c.to + QList<int>{c.point, c.lat, c.lon})
+    for (int k : Chosen(c))
         if (k >= fields.size()) return true;
     return false;
 }

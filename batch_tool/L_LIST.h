@@ -1,7 +1,7 @@
 #pragma once
 // The list a user gives: its encoding, its dialect, its header, the columns a row's
-// question comes from, and a survey of its rows. Read twice: once to survey it, once to
-// work through it.
+// question comes from, and a survey of its rows. Read three times: its bytes for the
+// encoding, its rows for the survey, and once to work through it.
 #include "batch_tool/L_BATCH.h"
 #include "xml_text/L_CSV.h"
 

@@ -28,9 +28,9 @@ QString Fixed(double degrees) {
 // the number (with the decimals the geocoder gave): its text never goes further.
 bool ReadDegrees(const QString &text, double limit, QString &degrees) {
     double value = 0;
-    const bool read = L_VALUE::ReadDecimal(text, value);
+    const bool read = L_VALUE::ReadDegrees(text, limit, value);
     degrees = L_VALUE::FormatLike(value, text.trimmed());
-    return read && std::isfinite(value) && std::fabs(value) <= limit;
+    return read;
 }
 
 // The longitude and latitude texts of a place's coordinates.
@@ -75,6 +75,13 @@ bool Locate(const QString &address, GeoQuery &place, ServiceStatus &status,
     return L_GEOOSM::Geocode(place, sent, status, kept) && place.HitCount > 0;
 }
 
+// The places the geocoder found for an end: -1 where a point was given as such, or where
+// the end was not asked because the one before had no place.
+qint32 HitsOf(const GeoQuery &place, bool asked) {
+    const bool point = place.HitCount == 1 && place.HitAddresses[1].isEmpty();
+    return !asked || point ? -1 : place.HitCount;
+}
+
 // The ends of the route from the two places: addresses, coordinates and the sphere.
 void FillEnds(RouteQuery &query, const GeoQuery &start, const GeoQuery &end) {
     query.StartAddress = start.HitAddresses.value(1);
@@ -116,7 +123,7 @@ void AskShortest(const RouteQuery &query, ServiceStatus &status, const L_INET::K
     shortest.RequestUrl = url;
     ServiceStatus said = L_INET::StatusOf(answer);
     TellRoute(answer, shortest, said);
-    if (said.code == Status::Ok) L_INET::Remember(kept, answer, url, L_INET::Keep::Found);
+    if (said.code == Status::Ok) L_INET::Remember(kept, answer, url, said);
     status.code = said.code;
     status.said = said.said;
     status.http = said.http;
@@ -206,8 +213,7 @@ void ReadRouteAnswer(const QByteArray &json, RouteQuery &query, ServiceStatus &s
         const double metres = route.toObject().value(QStringLiteral("distance")).toDouble(-1);
         if (!(status.ShortestMetres <= metres)) status.ShortestMetres = metres;
     }
-    for (double value : {status.DrivingMetres, status.DrivingSeconds, status.ShortestMetres})
-        if (!(value >= 0) || !std::isfinite(value)) status.code = Status::InvalidResponse;
+    L_STATUS::CheckRouteNumbers(status);
     if (status.code != Status::Ok) return;
     query.DrivingDistance = L_GEOGOG::KilometreText(status.DrivingMetres / 1000.0);
     query.DrivingTime = L_GEOGOG::DrivingTimeText(status.DrivingSeconds);
@@ -225,9 +231,7 @@ bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status, const L_I
     bool listed = query.HitCount > 0; // an answer without a place must be the geocoder's
     if (!listed) XmlFirst(query.ResponseText, QStringLiteral("searchresults"), &listed);
     status = L_STATUS::FromService(query.HitCount > 0 ? "OK" : listed ? "ZERO_RESULTS" : "");
-    if (status.code == Status::Ok || status.code == Status::ZeroResults)
-        L_INET::Remember(kept, answer, query.RequestUrl,
-                         query.HitCount > 0 ? L_INET::Keep::Found : L_INET::Keep::Nothing);
+    L_INET::Remember(kept, answer, query.RequestUrl, status);
     if (query.HitCount == 0) {
         const QString message = XmlFirst(query.ResponseText, QStringLiteral("error/message"));
         L_INET::Tell(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(message),
@@ -243,16 +247,9 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     GeoQuery start, end;
     const bool located =
         Locate(origin, start, status, kept) && Locate(destination, end, status, kept);
-    const auto hits = [&] { // a point's place is no geocoder's hit; an end not asked has none
-        const auto of = [](const GeoQuery &place, bool asked) {
-            return !asked || (place.HitCount == 1 && place.HitAddresses[1].isEmpty())
-                       ? -1
-                       : place.HitCount;
-        };
-        status.StartHits = of(start, true);
-        status.EndHits = of(end, start.HitCount > 0);
-    };
-    hits();
+    const qint32 startHits = HitsOf(start, true), endHits = HitsOf(end, start.HitCount > 0);
+    status.StartHits = startHits;
+    status.EndHits = endHits;
     if (!located) return false;
     FillEnds(query, start, end);
     query.TempFile = L_GEOGOG::ResponseFilePath();
@@ -263,11 +260,11 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     const bool read = answer.outcome == L_INET::Outcome::Replaced;
     if (read) query.ResponseText = QString::fromLatin1(answer.body);
     status = L_INET::StatusOf(answer);
+    status.StartHits = startHits;
+    status.EndHits = endHits;
     TellRoute(answer, query, status);
     if (alternatives) AskShortest(query, status, kept);
-    hits();
-    if (status.code == Status::Ok)
-        L_INET::Remember(kept, answer, query.RequestUrl, L_INET::Keep::Found);
+    if (status.code == Status::Ok) L_INET::Remember(kept, answer, query.RequestUrl, status);
     return read;
 }
 
@@ -288,9 +285,7 @@ bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kep
     query.Address = NameText(result.mid(result.lastIndexOf(u'>') + 1)); // after its attributes
     ReadAddressParts(query.ResponseText, query);
     status = L_STATUS::FromService(!query.Address.isEmpty() ? "OK" : refused ? "ZERO_RESULTS" : "");
-    if (status.code == Status::Ok || status.code == Status::ZeroResults)
-        L_INET::Remember(kept, answer, query.RequestUrl,
-                         status.code == Status::Ok ? L_INET::Keep::Found : L_INET::Keep::Nothing);
+    L_INET::Remember(kept, answer, query.RequestUrl, status);
     if (status.code != Status::Ok)
         L_INET::Tell(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(error),
                      query.RequestUrl);

@@ -9,8 +9,6 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-#include <cmath>
-
 namespace L_GOOGLE {
 
 namespace {
@@ -84,9 +82,7 @@ void Conclude(Asked &asked, const QString &word, ServiceStatus &status) {
     const ServiceStatus read = L_STATUS::FromService(word);
     status.code = read.code;
     status.said = read.said;
-    if (status.code == Status::Ok || status.code == Status::ZeroResults)
-        L_INET::Remember(asked.kept, asked.answer, asked.url,
-                         status.code == Status::Ok ? L_INET::Keep::Found : L_INET::Keep::Nothing);
+    L_INET::Remember(asked.kept, asked.answer, asked.url, status);
     if (status.code != Status::Ok)
         L_INET::Tell(asked.service, L_STATUS::Word(status),
                      Message(QString::fromLatin1(asked.answer.body), asked.root),
@@ -121,8 +117,7 @@ void RouteNumbers(const QString &response, ServiceStatus &status) {
             L_VALUE::LeadingNumber(XmlFirst(routes[k], QStringLiteral("leg/distance/value")));
         if (!(status.ShortestMetres <= m)) status.ShortestMetres = m;
     }
-    for (double value : {status.DrivingMetres, status.DrivingSeconds, status.ShortestMetres})
-        if (!(value >= 0) || !std::isfinite(value)) status.code = Status::InvalidResponse;
+    L_STATUS::CheckRouteNumbers(status);
 }
 
 // The parts of the first result's address components.

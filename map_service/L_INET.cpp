@@ -258,9 +258,12 @@ Answer Fetch(const Request &request, const QString &file, const Kept *kept) {
     return Download(request, file);
 }
 
-void Remember(const Kept *kept, const Answer &answer, const QString &url, Keep how) {
+void Remember(const Kept *kept, const Answer &answer, const QString &url,
+              const L_STATUS::ServiceStatus &status) {
+    const bool found = status.code == L_STATUS::Status::Ok;
+    if (!found && status.code != L_STATUS::Status::ZeroResults) return;
     if (kept && kept->remember && !answer.kept && answer.outcome == Outcome::Replaced)
-        kept->remember(url, answer.body, how);
+        kept->remember(url, answer.body, found ? Keep::Found : Keep::Nothing);
 }
 
 } // namespace L_INET

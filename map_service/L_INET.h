@@ -82,8 +82,10 @@ Answer Download(const Request &request, const QString &file);
 bool DownloadToFile(const QString &url, const QString &file);
 // The kept answer of the URL, or else its download in the host's turn (L_PACE).
 Answer Fetch(const Request &request, const QString &file, const Kept *kept);
-// Offers an answer that was downloaded and read to the kept answers.
-void Remember(const Kept *kept, const Answer &answer, const QString &url, Keep how);
+// Offers an answer that was downloaded and read to the kept answers, as the status read
+// from it says: OK found something, ZERO_RESULTS nothing; any other is not kept.
+void Remember(const Kept *kept, const Answer &answer, const QString &url,
+              const L_STATUS::ServiceStatus &status);
 
 // The connect and total timeouts in ms: the defaults, or GEODATEN_TIMEOUT_MS (a whole
 // number above 0) when it is shorter. It never lengthens them.

@@ -63,6 +63,11 @@ bool Passing(const ServiceStatus &status) {
     }
 }
 
+void CheckRouteNumbers(ServiceStatus &status) {
+    for (double value : {status.DrivingMetres, status.DrivingSeconds, status.ShortestMetres})
+        if (!(value >= 0) || !std::isfinite(value)) status.code = Status::InvalidResponse;
+}
+
 ServiceStatus FromService(const QString &word) {
     const QString trimmed = word.trimmed();
     if (trimmed.isEmpty()) return Of(Status::InvalidResponse);

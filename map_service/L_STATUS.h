@@ -40,6 +40,9 @@ ServiceStatus FromWord(const QString &word);
 // A failure that may pass: no answer, HTTP 429 or 5xx, OVER_QUERY_LIMIT, the response file.
 // A run asks such a row again.
 bool Passing(const ServiceStatus &status);
+// A route answer's numbers: a missing, negative or infinite one (driving metres, seconds,
+// the shortest metres) makes it INVALID_RESPONSE.
+void CheckRouteNumbers(ServiceStatus &status);
 // The service's word read as a status: "OK" (any case) and "ZERO_RESULTS" are ours,
 // anything else is the service's own; empty is INVALID_RESPONSE.
 ServiceStatus FromService(const QString &word);

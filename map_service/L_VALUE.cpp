@@ -115,7 +115,7 @@ double LeadingNumber(const QString &text) {
     return error == std::errc() ? value : 0.0;
 }
 
-bool ReadDecimal(const QString &text, double &value) {
+bool ReadDegrees(const QString &text, double limit, double &value) {
     const QString trimmed = text.trimmed();
     std::string number;
     bool digits = false;
@@ -128,7 +128,8 @@ bool ReadDecimal(const QString &text, double &value) {
     }
     const auto end = number.data() + number.size();
     const auto result = std::from_chars(number.data(), end, value, std::chars_format::fixed);
-    return digits && result.ec == std::errc() && result.ptr == end;
+    return digits && result.ec == std::errc() && result.ptr == end && std::isfinite(value) &&
+           std::fabs(value) <= limit;
 }
 
 double ParseDecimal(const QString &text) {

@@ -11,8 +11,9 @@ bool GetNumberSeparators(QString &decimalSeparator, QString &groupingSeparator);
 // The leading number of the text after every "," became "."; 0 when there is none.
 double ParseDecimal(const QString &text);
 // True when the text (blanks around it aside) is wholly one decimal number with a point, a
-// sign at most and no exponent: a service's coordinate, read strictly.
-bool ReadDecimal(const QString &text, double &value);
+// sign at most and no exponent, and lies within `limit` degrees of 0: a service's
+// coordinate, read strictly. The value is the number read, in range or not.
+bool ReadDegrees(const QString &text, double limit, double &value);
 // A number in the user's locale: grouping removed, decimal separator to ".", "%" removed,
 // then the leading number. "1.234,5" is 1234.5 under German.
 double ParseLocaleNumber(const QString &text);

@@ -67,8 +67,11 @@ QString DecodeEntities(const QString &byteText) {
                                                {QStringLiteral("apos"), QStringLiteral("'")}};
     QString out;
     for (qsizetype k = 0; k < byteText.size(); ++k) {
-        const qsizetype end = byteText[k] == u'&' ? byteText.indexOf(u';', k) : -1;
-        if (end < 0 || end - k > 10) {
+        // An entity is short: its ";" is looked for within 10 characters, not to the end.
+        const qsizetype at =
+            byteText[k] == u'&' ? QStringView(byteText).mid(k, 11).indexOf(u';') : -1;
+        const qsizetype end = at < 0 ? -1 : k + at;
+        if (end < 0) {
             out += byteText[k];
             continue;
         }
