@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 namespace L_POINT {
@@ -106,6 +107,13 @@ std::string Coordinate(QString text) {
     return text.toStdString();
 }
 
+// The decoder of the geodesy library runs past its own arrays on more than three colon parts, or
+// on colon parts after a degree, minute or second mark ("2"14:4:"): such text is no coordinate.
+bool Decodable(const std::string &text) {
+    const auto colons = std::count(text.begin(), text.end(), ':');
+    return colons == 0 || (colons <= 2 && text.find_first_of("\xC2'\"") == std::string::npos);
+}
+
 // Two coordinates in degrees (decimal, or with minutes and seconds), split where both read.
 bool Degrees(const QString &text, Point &point) {
     QList<qsizetype> splits; // where one coordinate may end and the other begin
@@ -122,8 +130,11 @@ bool Degrees(const QString &text, Point &point) {
     for (const qsizetype at : splits) {
         try {
             DMS::flag first = DMS::NONE, second = DMS::NONE;
-            double a = DMS::Decode(Coordinate(text.left(at)), first);
-            double b = DMS::Decode(Coordinate(text.mid(at + 1)), second);
+            const std::string left = Coordinate(text.left(at)),
+                              right = Coordinate(text.mid(at + 1));
+            if (!Decodable(left) || !Decodable(right)) continue;
+            double a = DMS::Decode(left, first);
+            double b = DMS::Decode(right, second);
             if (first == second && first != DMS::NONE) continue; // two latitudes, or longitudes
             if (first == DMS::LONGITUDE || second == DMS::LATITUDE) std::swap(a, b);
             point = {a, b};
