@@ -70,6 +70,12 @@ void ReadLocation(const QString &text, const QString &path, QString &latitude, Q
 
 } // namespace
 
+QString PrecisionWord(Precision precision) {
+    static const char *const words[] = {"",         "house",  "street", "place",
+                                        "postcode", "region", "country"};
+    return QString::fromLatin1(words[int(precision)]);
+}
+
 void ReplaceUmlauts(QString &text) {
     L_REPLAC::ReplaceAll(text, QStringLiteral("ä"), QStringLiteral("ae"), 1);
     L_REPLAC::ReplaceAll(text, QStringLiteral("ö"), QStringLiteral("oe"), 1);
@@ -97,6 +103,7 @@ bool AddGeoHit(GeoQuery &query, const QString &address, const QString &coordinat
     GrowTo(query.HitCoordinates, hit + 1);
     GrowTo(query.HitLongitudes, hit + 1);
     GrowTo(query.HitLatitudes, hit + 1);
+    GrowTo(query.HitDetails, hit + 1);
     query.HitAddresses[hit] = L_UNICOD::Utf8ToText(address);
     query.HitCoordinates[hit] = coordinates;
     query.HitLongitudes[hit] = L_VALUE::LeadingNumber(pieces[1]);

@@ -12,13 +12,37 @@ namespace L_GEOGOG {
 
 using L_STATUS::ServiceStatus;
 
+// How closely a hit locates what was asked, from the house down to the country; Unknown
+// where the service does not say.
+enum class Precision { Unknown, House, Street, Place, Postcode, Region, Country };
+// "house", "street", "place", "postcode", "region", "country"; empty for Unknown.
+QString PrecisionWord(Precision precision);
+
+// The parts of a hit's address where the service names them (decoded texts, empty where
+// not): what a hit is checked against, and how precise it is.
+struct HitParts {
+    QString houseNumber, road, postcode, countryCode; // countryCode: ISO 3166-1, lower case
+    QStringList places; // the names of its town: city, town, village, suburb and the like
+    Precision precision = Precision::Unknown;
+    bool partial = false; // the service says it matched only part of the question
+};
+
+// What a search may ask beyond the address: the parts of each hit, and only some countries
+// (ISO 3166-1 alpha-2 codes). The window asks neither.
+struct SearchOptions {
+    bool details = false;
+    QStringList countries;
+};
+
 // One geocoding search. Lists are 1-based: a fresh record holds entry 0 alone in each;
-// hit i is entry i of the four lists, in the order of the answer.
+// hit i is entry i of the lists, in the order of the answer. HitDetails is filled where
+// the provider reads the parts (SearchOptions::details), else its entries stay empty.
 struct GeoQuery {
     QString Address, RequestUrl, ResponseText, TempFile;
     qint32 HitCount = 0;
     QStringList HitAddresses{QString()}, HitCoordinates{QString()};
     QList<double> HitLongitudes{0.0}, HitLatitudes{0.0};
+    QList<HitParts> HitDetails{HitParts()};
 };
 
 // One directions query; every field is text, and stays empty when nothing was found.
@@ -47,7 +71,7 @@ void ReplaceUmlauts(QString &text);
 void ReadGeocodeResponse(GeoQuery &query);
 // True when a hit was appended: both texts non-empty and the coordinates (longitude,
 // latitude[, altitude], with decimal points) holding at least one ",". The address is
-// decoded from UTF-8.
+// decoded from UTF-8; the hit's parts start empty.
 bool AddGeoHit(GeoQuery &query, const QString &address, const QString &coordinates);
 // Fills the result fields from the first leg of the first route of ResponseText when its
 // status is "OK" (any case); otherwise every result field stays empty. A distance or time

@@ -33,11 +33,6 @@ bool ReadDegrees(const QString &text, double limit, QString &degrees) {
     return read;
 }
 
-// The longitude and latitude texts of a place's coordinates.
-QString Piece(const GeoQuery &place, int piece) {
-    return place.HitCoordinates.value(1).section(u',', piece, piece);
-}
-
 // A name of the geocoder's as text: UTF-8 decoded, entities decoded, controls removed.
 QString NameText(const QString &byteText) {
     return L_REPLAC::Clean(L_UNICOD::Utf8ToText(L_UNICOD::DecodeEntities(byteText)));
@@ -72,7 +67,7 @@ bool Locate(const QString &address, GeoQuery &place, ServiceStatus &status,
         return true;
     }
     QString sent = address;
-    return L_GEOOSM::Geocode(place, sent, status, kept) && place.HitCount > 0;
+    return L_GEOOSM::Geocode(place, sent, {}, status, kept) && place.HitCount > 0;
 }
 
 // The places the geocoder found for an end: -1 where a point was given as such, or where
@@ -86,10 +81,10 @@ qint32 HitsOf(const GeoQuery &place, bool asked) {
 void FillEnds(RouteQuery &query, const GeoQuery &start, const GeoQuery &end) {
     query.StartAddress = start.HitAddresses.value(1);
     query.EndAddress = end.HitAddresses.value(1);
-    query.StartLongitude = Piece(start, 0);
-    query.StartLatitude = Piece(start, 1);
-    query.EndLongitude = Piece(end, 0);
-    query.EndLatitude = Piece(end, 1);
+    query.StartLongitude = Fixed(start.HitLongitudes.value(1));
+    query.StartLatitude = Fixed(start.HitLatitudes.value(1));
+    query.EndLongitude = Fixed(end.HitLongitudes.value(1));
+    query.EndLatitude = Fixed(end.HitLatitudes.value(1));
     query.StraightDistance =
         L_GEOGOG::KilometreText(L_GEOGOG::StraightKilometres(query, L_GEODST::MethodSphere));
 }
@@ -131,6 +126,40 @@ void AskShortest(const RouteQuery &query, ServiceStatus &status, const L_INET::K
     status.ShortestMetres = said.code == Status::Ok ? said.DrivingMetres : std::nan("");
 }
 
+// How precise a place is: postcode areas by their type, the rest by their address rank
+// (30 a house or object, 26-27 a street, 13-25 a town or a part of it, 5-12 a region, 4 a
+// country); an object without a house number locates its street only.
+L_GEOGOG::Precision PlacePrecision(const QString &place, bool houseNumber) {
+    using L_GEOGOG::Precision;
+    const QString type = XmlFirst(place, QStringLiteral("type"));
+    if (type == QStringLiteral("postcode") || type == QStringLiteral("postal_code"))
+        return Precision::Postcode;
+    bool ranked = false;
+    const int rank = XmlFirst(place, QStringLiteral("address_rank")).toInt(&ranked);
+    if (!ranked) return Precision::Unknown;
+    if (rank >= 28) return houseNumber ? Precision::House : Precision::Street;
+    return rank >= 26   ? Precision::Street
+           : rank >= 13 ? Precision::Place
+           : rank >= 5  ? Precision::Region
+                        : Precision::Country;
+}
+
+// The address parts of a search's place (its child elements with addressdetails=1).
+L_GEOGOG::HitParts PlaceParts(const QString &place) {
+    L_GEOGOG::HitParts parts;
+    const auto part = [&](const char *name) {
+        return NameText(XmlFirst(place, QLatin1String(name)));
+    };
+    parts.houseNumber = part("house_number");
+    parts.road = part("road");
+    parts.postcode = part("postcode");
+    parts.countryCode = part("country_code").toLower();
+    for (const char *town : {"city", "town", "village", "municipality", "suburb", "hamlet"})
+        if (const QString name = part(town); !name.isEmpty()) parts.places.append(name);
+    parts.precision = PlacePrecision(place, !parts.houseNumber.isEmpty());
+    return parts;
+}
+
 // The address parts of a reverse answer; a town or village stands in for a city.
 void ReadAddressParts(const QString &text, ReverseQuery &query) {
     const auto part = [&](const char *name) {
@@ -165,9 +194,14 @@ QByteArray UserAgent() {
     return QByteArrayLiteral("geodaten/" GEODATEN_VERSION);
 }
 
-QString SearchRequestUrl(const QString &address) {
-    return NominatimUrl() + QStringLiteral("/search?q=") + L_URLCOD::UrlEncode(address, true) +
-           QStringLiteral("&format=xml&limit=50&accept-language=de");
+QString SearchRequestUrl(const QString &address, const L_GEOGOG::SearchOptions &options) {
+    QString url = NominatimUrl() + QStringLiteral("/search?q=") +
+                  L_URLCOD::UrlEncode(address, true) +
+                  QStringLiteral("&format=xml&limit=50&accept-language=de");
+    if (options.details) url += QStringLiteral("&addressdetails=1");
+    if (!options.countries.isEmpty())
+        url += QStringLiteral("&countrycodes=") + options.countries.join(u',');
+    return url;
 }
 
 QString RouteRequestUrl(const RouteQuery &query) {
@@ -187,8 +221,9 @@ void ReadSearchResponse(GeoQuery &query) {
             !ReadDegrees(XmlFirst(place, QStringLiteral("lon")), 180, lon))
             continue; // no place on earth
         const QString name = NameText(XmlFirst(place, QStringLiteral("display_name")));
-        L_GEOGOG::AddGeoHit(query, L_UNICOD::TextToUtf8(name),
-                            lon + u',' + lat + QStringLiteral(",0"));
+        if (L_GEOGOG::AddGeoHit(query, L_UNICOD::TextToUtf8(name),
+                                lon + u',' + lat + QStringLiteral(",0")))
+            query.HitDetails[query.HitCount] = PlaceParts(place);
     }
 }
 
@@ -219,10 +254,11 @@ void ReadRouteAnswer(const QByteArray &json, RouteQuery &query, ServiceStatus &s
     query.DrivingTime = L_GEOGOG::DrivingTimeText(status.DrivingSeconds);
 }
 
-bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status, const L_INET::Kept *kept) {
+bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
+             ServiceStatus &status, const L_INET::Kept *kept) {
     query.TempFile = L_GEOGOG::ResponseFilePath();
     query.Address = address; // as typed: the geocoder matches UTF-8 text, umlauts included
-    query.RequestUrl = SearchRequestUrl(query.Address);
+    query.RequestUrl = SearchRequestUrl(query.Address, options);
     const QString service = QStringLiteral("Nominatim");
     const L_INET::Answer answer = Ask(service, query.RequestUrl, query.TempFile, kept, status);
     if (answer.outcome != L_INET::Outcome::Replaced) return false;

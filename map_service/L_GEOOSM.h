@@ -18,14 +18,16 @@ QString OsrmUrl();
 QString OsmUrl();
 
 // base + "/search?q=" + the address as UTF-8, percent-encoded +
-// "&format=xml&limit=50&accept-language=de"
-QString SearchRequestUrl(const QString &address);
+// "&format=xml&limit=50&accept-language=de"; with the options' details
+// "&addressdetails=1", with countries "&countrycodes=at,de".
+QString SearchRequestUrl(const QString &address, const L_GEOGOG::SearchOptions &options = {});
 // base + "/route/v1/driving/" + lon,lat;lon,lat of the record's ends + "?overview=false"
 QString RouteRequestUrl(const RouteQuery &query);
 // Appends one hit per "searchresults/place" of ResponseText, in answer order: its
 // display_name (entities decoded, control characters removed) and lon "," lat ",0" written
-// again from the numbers read. A place whose lat or lon is no number, not finite or out of
-// range is no hit.
+// again from the numbers read, with its address parts where the answer holds them and its
+// precision (address_rank; class and type). A place whose lat or lon is no number, not
+// finite or out of range is no hit.
 void ReadSearchResponse(GeoQuery &query);
 // The router's JSON answer: with code "Ok", DrivingDistance and DrivingTime of the first
 // route and status OK with its metres and seconds (and the shortest of all routes);
@@ -35,7 +37,8 @@ void ReadRouteAnswer(const QByteArray &json, RouteQuery &query, ServiceStatus &s
                      QString &message);
 
 // The road, as L_QUERY's table promises.
-bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status, const L_INET::Kept *kept);
+bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
+             ServiceStatus &status, const L_INET::Kept *kept);
 bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
            const L_INET::Kept *kept, bool alternatives);
 bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept);

@@ -120,36 +120,113 @@ void RouteNumbers(const QString &response, ServiceStatus &status) {
     L_STATUS::CheckRouteNumbers(status);
 }
 
+// A result's address components: each one's types and its long and short name.
+struct Component {
+    QStringList types;
+    QString longName, shortName;
+};
+QList<Component> Components(const QString &result) {
+    QStringList found;
+    const int count = L_XML::XmlQuery(result, QStringLiteral("address_component"), found);
+    QList<Component> components;
+    for (int k = 1; k <= count; ++k) {
+        Component c;
+        L_XML::XmlQuery(found[k], QStringLiteral("type"), c.types);
+        const auto name = [&](const char *path) {
+            return L_REPLAC::Clean(L_UNICOD::Utf8ToText(XmlFirst(found[k], QLatin1String(path))));
+        };
+        c.longName = name("long_name");
+        c.shortName = name("short_name");
+        components.append(c);
+    }
+    return components;
+}
+
+// The first component's long name of the type; empty without one.
+QString Named(const QList<Component> &components, const char *type) {
+    for (const Component &c : components)
+        if (c.types.contains(QLatin1String(type))) return c.longName;
+    return QString();
+}
+
 // The parts of the first result's address components.
 void ReadAddressParts(const QString &result, ReverseQuery &query) {
-    QStringList components;
-    const int count = L_XML::XmlQuery(result, QStringLiteral("address_component"), components);
-    for (int k = 1; k <= count; ++k) {
-        QStringList types;
-        L_XML::XmlQuery(components[k], QStringLiteral("type"), types);
-        const QString name =
-            L_UNICOD::Utf8ToText(XmlFirst(components[k], QStringLiteral("long_name")));
-        QString *part = types.contains(QStringLiteral("street_number")) ? &query.HouseNumber
-                        : types.contains(QStringLiteral("route"))       ? &query.Road
-                        : types.contains(QStringLiteral("postal_code")) ? &query.Postcode
-                        : types.contains(QStringLiteral("locality"))    ? &query.City
-                        : types.contains(QStringLiteral("country"))     ? &query.Country
-                                                                        : nullptr;
-        if (part && part->isEmpty()) *part = L_REPLAC::Clean(name);
+    const QList<Component> components = Components(result);
+    query.HouseNumber = Named(components, "street_number");
+    query.Road = Named(components, "route");
+    query.Postcode = Named(components, "postal_code");
+    query.City = Named(components, "locality");
+    query.Country = Named(components, "country");
+}
+
+// How precise a result is: an exact or interpolated house; the centre of a street, or of
+// a postcode area or a town; a rough place by its type.
+L_GEOGOG::Precision ResultPrecision(const QString &result) {
+    using L_GEOGOG::Precision;
+    QStringList types;
+    L_XML::XmlQuery(result, QStringLiteral("type"), types); // the result's own, not a part's
+    const QString how = XmlFirst(result, QStringLiteral("geometry/location_type")).toUpper();
+    if (how == QStringLiteral("ROOFTOP") || how == QStringLiteral("RANGE_INTERPOLATED"))
+        return Precision::House;
+    if (types.contains(QStringLiteral("postal_code"))) return Precision::Postcode;
+    if (how == QStringLiteral("GEOMETRIC_CENTER"))
+        return types.contains(QStringLiteral("route")) ? Precision::Street : Precision::Place;
+    if (types.contains(QStringLiteral("country"))) return Precision::Country;
+    if (types.contains(QStringLiteral("administrative_area_level_1")) ||
+        types.contains(QStringLiteral("administrative_area_level_2")))
+        return Precision::Region;
+    return how.isEmpty() ? Precision::Unknown : Precision::Place;
+}
+
+// The parts of every result that became a hit (one with an address and a latitude, as
+// the reader makes hits), in answer order.
+void ReadHitParts(GeoQuery &query) {
+    QStringList results;
+    const int count =
+        L_XML::XmlQuery(query.ResponseText, QStringLiteral("GeocodeResponse/result"), results);
+    for (int k = 1, hit = 0; k <= count && hit < query.HitCount; ++k) {
+        bool located = false;
+        XmlFirst(results[k], QStringLiteral("geometry/location/lat"), &located);
+        if (!located || XmlFirst(results[k], QStringLiteral("formatted_address")).isEmpty())
+            continue;
+        const QList<Component> components = Components(results[k]);
+        L_GEOGOG::HitParts &parts = query.HitDetails[++hit];
+        parts.houseNumber = Named(components, "street_number");
+        parts.road = Named(components, "route");
+        parts.postcode = Named(components, "postal_code");
+        for (const Component &c : components)
+            if (c.types.contains(QStringLiteral("country")))
+                parts.countryCode = c.shortName.toLower();
+        for (const char *town : {"locality", "postal_town", "administrative_area_level_3",
+                                 "sublocality", "neighborhood"})
+            if (const QString name = Named(components, town); !name.isEmpty())
+                parts.places.append(name);
+        parts.precision = ResultPrecision(results[k]);
+        parts.partial = XmlFirst(results[k], QStringLiteral("partial_match")).trimmed().toLower() ==
+                        QStringLiteral("true");
     }
 }
 
 } // namespace
 
-bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status, const L_INET::Kept *kept) {
+bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
+             ServiceStatus &status, const L_INET::Kept *kept) {
     ReplaceUmlauts(address);
     query.TempFile = ResponseFilePath();
     query.Address = address;
     query.RequestUrl = GeocodeRequestUrl(query.Address);
+    if (!options.countries.isEmpty()) // asked beside the window's request, which stays as it is
+        query.RequestUrl.insert(
+            query.RequestUrl.size() - KeySuffix().size(),
+            QStringLiteral("&components=") +
+                L_URLCOD::UrlEncode(QStringLiteral("country:") +
+                                        options.countries.join(QStringLiteral("|country:")),
+                                    true));
     Asked asked =
         Asking("Google geocoding", "GeocodeResponse", query.RequestUrl, query.TempFile, kept);
     if (!FetchGoogle(asked, query.ResponseText, status)) return false;
     ReadGeocodeResponse(query);
+    ReadHitParts(query);
     Conclude(asked, GeocodeWord(query), status);
     return true;
 }

@@ -11,7 +11,10 @@ using L_GEOGOG::ReverseQuery;
 using L_GEOGOG::RouteQuery;
 using L_STATUS::ServiceStatus;
 
-bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status, const L_INET::Kept *kept);
+// The parts of every hit are read from the answer whatever the options say; countries go
+// as "&components=country:AT|country:DE".
+bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
+             ServiceStatus &status, const L_INET::Kept *kept);
 // With `alternatives`, the service is asked for them and status.ShortestMetres is the
 // shortest route's first leg.
 bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,

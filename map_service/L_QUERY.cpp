@@ -6,6 +6,7 @@
 #include "map_service/L_GOOGLE.h"
 #include "map_service/L_PACE.h"
 #include "map_service/L_SHELL.h"
+#include "map_service/L_VALUE.h"
 #include "xml_text/L_UNICOD.h"
 
 #include <QDebug>
@@ -69,6 +70,26 @@ bool ReversePoint(const Service &service, const L_POINT::Point &point, GeoQuery 
     return read;
 }
 
+// A hit's coordinates, as text, wholly numbers on the earth.
+bool OnEarth(const QString &coordinates) {
+    double value = 0;
+    return L_VALUE::ReadDegrees(coordinates.section(u',', 0, 0), 180, value) &&
+           L_VALUE::ReadDegrees(coordinates.section(u',', 1, 1), 90, value);
+}
+
+// Drops the hits no place on earth has, keeping the lists parallel.
+void DropOffEarth(GeoQuery &query) {
+    for (qint32 hit = query.HitCount; hit >= 1; --hit) {
+        if (OnEarth(query.HitCoordinates.value(hit))) continue;
+        for (QStringList *list : {&query.HitAddresses, &query.HitCoordinates})
+            if (hit < list->size()) list->removeAt(hit);
+        for (QList<double> *list : {&query.HitLongitudes, &query.HitLatitudes})
+            if (hit < list->size()) list->removeAt(hit);
+        if (hit < query.HitDetails.size()) query.HitDetails.removeAt(hit);
+        --query.HitCount;
+    }
+}
+
 } // namespace
 
 const Service &ActiveService() {
@@ -95,6 +116,11 @@ bool QueryGeocode(GeoQuery &query, QString &address) {
 
 bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
                   const L_INET::Kept *kept) {
+    return QueryGeocode(query, address, {}, status, kept);
+}
+
+bool QueryGeocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
+                  ServiceStatus &status, const L_INET::Kept *kept) {
     const Service &service = ActiveService();
     L_POINT::Point point;
     QString reason;
@@ -102,7 +128,11 @@ bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
         query.Address = address;
         return ReversePoint(service, point, query, status, kept);
     }
-    return service.geocode(query, address, status, kept);
+    const bool read = service.geocode(query, address, options, status, kept);
+    DropOffEarth(query);
+    if (status.code == L_STATUS::Status::Ok && query.HitCount == 0)
+        status.code = L_STATUS::Status::ZeroResults; // places, but none on earth
+    return read;
 }
 
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination) {

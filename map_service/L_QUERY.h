@@ -23,7 +23,8 @@ struct Service {
     bool keepsAnswers;       // its answers may be kept across runs (the open services ask so)
     bool readsPoints;        // a point typed as an address is looked up in reverse, in the window
     bool alternatives;       // it can be asked for route alternatives
-    bool (*geocode)(GeoQuery &, QString &, ServiceStatus &, const L_INET::Kept *);
+    bool (*geocode)(GeoQuery &, QString &, const L_GEOGOG::SearchOptions &, ServiceStatus &,
+                    const L_INET::Kept *);
     bool (*route)(RouteQuery &, QString &, QString &, ServiceStatus &, const L_INET::Kept *, bool);
     bool (*reverse)(ReverseQuery &, ServiceStatus &, const L_INET::Kept *); // null: none
     QString (*pointLink)(double latitude, double longitude);
@@ -45,9 +46,14 @@ const Service &ActiveService();
 bool QueryGeocode(GeoQuery &query, QString &address);
 // The same, with how it ended and the answers kept to consult and to offer new ones to.
 // Where the provider reads points, an address that reads as one (L_POINT) is looked up in
-// reverse: one hit, the place's address at the point itself.
+// reverse: one hit, the place's address at the point itself. Every provider's hits pass
+// here: one whose coordinates are not wholly numbers within range (NaN, 123.4, 1e400
+// degrees) is dropped, with its entries in every list.
 bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
                   const L_INET::Kept *kept);
+// The same, asking what the options ask beyond the address.
+bool QueryGeocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
+                  ServiceStatus &status, const L_INET::Kept *kept);
 // The whole road of one distance computation through the active provider. True when the
 // last answer (directions, or the router's) was downloaded and read. Kept answers as above.
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination);

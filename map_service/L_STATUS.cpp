@@ -10,6 +10,7 @@ const struct {
 } Words[] = {
     {Status::Ok, "OK"},
     {Status::ZeroResults, "ZERO_RESULTS"},
+    {Status::Mismatch, "MISMATCH"},
     {Status::Empty, "EMPTY"},
     {Status::Columns, "COLUMNS"},
     {Status::BadInput, "BAD_INPUT"},

@@ -10,6 +10,7 @@ namespace L_STATUS {
 enum class Status {
     Ok,              // "OK"
     ZeroResults,     // "ZERO_RESULTS": the service found nothing
+    Mismatch,        // "MISMATCH": places found, none in the row's own postcode or town
     Empty,           // "EMPTY": no address in the row, nothing asked
     Columns,         // "COLUMNS": a row too short for the chosen columns
     BadInput,        // "BAD_INPUT": an address no service should be sent (over 500 characters)

@@ -323,8 +323,8 @@ private Q_SLOTS:
             << "/directions?engine=fossgis_osrm_car&from=nichts&to=9500+Villach+AT";
         QTest::newRow("osm, no route")
             << false << "Insel"
-            << "9.5|47.5|13.8558200|46.6103300|344,8 km"
-            << "/directions?engine=fossgis_osrm_car&route=47.5,9.5;46.6103300,13.8558200";
+            << "9.5000000|47.5000000|13.8558200|46.6103300|344,8 km"
+            << "/directions?engine=fossgis_osrm_car&route=47.5000000,9.5000000;46.6103300,13.8558200";
     }
     void failureReport() {
         QFETCH(bool, google);
