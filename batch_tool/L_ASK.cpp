@@ -1,5 +1,6 @@
 #include "batch_tool/L_ASK.h"
 
+#include "batch_tool/L_MATCH.h"
 #include "geo_files/L_GEODST.h"
 #include "geo_files/L_POINT.h"
 #include "map_service/L_QUERY.h"
@@ -23,6 +24,15 @@ QString Kilometres(const Asker &asker, double km) {
     return std::isfinite(km) ? Number(asker, QString::number(km, 'f', 3)) : QString();
 }
 
+// A road's metres in km to the whole metre below, never rounded up past what they rest on:
+// 14,999.9 m is 14.999 km, beside its 14 whole km.
+QString RoadKilometres(const Asker &asker, double metres) {
+    if (!(metres >= 0 && metres < 1e15)) return QString();
+    const qint64 whole = qint64(std::floor(metres));
+    return Number(asker,
+                  QStringLiteral("%1.%2").arg(whole / 1000).arg(whole % 1000, 3, 10, QChar(u'0')));
+}
+
 // A text of a service's for a cell: in csv never a formula.
 QString Text(const Asker &asker, const QString &text) {
     return asker.options->format == L_OUTPUT::Format::Csv ? L_OUTPUT::SafeCell(text) : text;
@@ -39,13 +49,9 @@ QStringList Coords(const Asker &asker, double latitude, double longitude) {
 }
 
 // An end of a route that reads as a point, as every provider reads one: "lat,lon".
-QString End(const QString &text) {
-    L_POINT::Point point;
+bool PointEnd(const QString &text, L_POINT::Point &point) {
     QString reason;
-    return L_POINT::ReadPoint(text, point, reason) ? QStringLiteral("%1,%2")
-                                                         .arg(point.latitude, 0, 'f', 7)
-                                                         .arg(point.longitude, 0, 'f', 7)
-                                                   : text;
+    return L_POINT::ReadPoint(text, point, reason);
 }
 
 // The commuter allowance of a year for whole km (EStG § 9 Abs. 1 Satz 3 Nr. 4): per working
@@ -61,10 +67,9 @@ double Allowance(qint64 km, int year, int days) {
 // down (14,999.9 m is 14 km), and the allowance when asked for.
 QStringList Commute(const Asker &asker, const L_STATUS::ServiceStatus &s, bool driven) {
     const double shortest = driven ? s.ShortestMetres : std::nan("");
-    const qint64 km = std::isfinite(shortest) ? qint64(std::floor(shortest)) / 1000 : -1;
+    const qint64 km = shortest >= 0 && shortest < 1e15 ? qint64(std::floor(shortest)) / 1000 : -1;
     QStringList columns{driven ? QString::number(std::llround(s.DrivingMetres)) : QString(),
-                        Kilometres(asker, shortest / 1000.0),
-                        km >= 0 ? QString::number(km) : QString()};
+                        RoadKilometres(asker, shortest), km >= 0 ? QString::number(km) : QString()};
     if (asker.options->year > 0)
         columns.append(km >= 0 ? Number(asker, QString::number(Allowance(km, asker.options->year,
                                                                          asker.options->days),
@@ -73,54 +78,139 @@ QStringList Commute(const Asker &asker, const L_STATUS::ServiceStatus &s, bool d
     return columns;
 }
 
-Answer Geocode(const Asker &asker, qint64 row, const QString &address) {
-    Answer answer;
+// One place a row asks for, as the geocoder found it and the row checked it.
+struct Found {
+    L_STATUS::ServiceStatus status;
     L_GEOGOG::GeoQuery query;
-    QString sent = address;
-    L_QUERY::QueryGeocode(query, sent, answer.status, asker.kept);
-    int hits = 0;
-    for (int k = 1; k <= query.HitCount; ++k) {
-        const QStringList written = query.HitCoordinates[k].split(u',');
-        double value = 0;
-        if (!L_VALUE::ReadDegrees(written.value(1), 90, value) ||
-            !L_VALUE::ReadDegrees(written.value(0), 180, value))
-            continue;                                    // no hit
-        if (++hits > 1 && !asker.options->all) continue; // counted, not written
-        const QString lat = L_VALUE::FormatLike(query.HitLatitudes[k], written.value(1));
-        const QString lon = L_VALUE::FormatLike(query.HitLongitudes[k], written.value(0));
-        answer.points.append({row, hits, address, query.HitAddresses[k], lat, lon});
+    QList<L_MATCH::Check> checks{L_MATCH::Check()}; // 1-based, as the hits
+    int chosen = 0;                                 // the hit taken; 0: none
+    QString Latitude(int hit) const {
+        return L_VALUE::FormatLike(query.HitLatitudes[hit],
+                                   query.HitCoordinates[hit].section(u',', 1, 1).trimmed());
     }
-    if (hits == 0 && answer.status.code == Status::Ok) answer.status.code = Status::ZeroResults;
-    for (const L_OUTPUT::Point &p : answer.points)
-        answer.rows.append({Number(asker, p.latitude), Number(asker, p.longitude),
-                            Text(asker, p.description), QString::number(hits)});
+    QString Longitude(int hit) const {
+        return L_VALUE::FormatLike(query.HitLongitudes[hit],
+                                   query.HitCoordinates[hit].section(u',', 0, 0).trimmed());
+    }
+};
+
+// An answer whose service names no part of any hit (its legacy form) cannot be checked.
+bool HasParts(const L_GEOGOG::GeoQuery &query) {
+    for (int k = 1; k <= query.HitCount; ++k)
+        if (!query.HitDetails[k].postcode.isEmpty() || !query.HitDetails[k].places.isEmpty())
+            return true;
+    return false;
+}
+
+// The hits of an address, each checked against the row; the first that agrees is taken,
+// and where none does, the first is shown and the status is MISMATCH.
+Found Locate(const Asker &asker, const L_LIST::Address &address) {
+    Found found;
+    QString sent = address.text;
+    L_QUERY::QueryGeocode(found.query, sent, {true, asker.options->countries}, found.status,
+                          asker.kept);
+    const L_GEOGOG::GeoQuery &q = found.query;
+    const bool judged = HasParts(q);
+    for (int k = 1; k <= q.HitCount; ++k) {
+        found.checks.append(L_MATCH::Compare(judged ? address.postcode : QString(),
+                                             judged ? address.town : QString(), q.HitDetails[k]));
+        if (!found.chosen && found.checks[k].agrees) found.chosen = k;
+    }
+    if (found.status.code == Status::Ok && !found.chosen) {
+        found.status.code = Status::Mismatch;
+        found.chosen = 1; // shown, for the user to judge
+    }
+    return found;
+}
+
+Answer Geocode(const Asker &asker, qint64 row, const L_LIST::Address &address) {
+    const Found found = Locate(asker, address);
+    const L_GEOGOG::GeoQuery &q = found.query;
+    Answer answer;
+    answer.status = found.status;
+    const bool ok = found.status.code == Status::Ok;
+    for (int k = 1; k <= q.HitCount; ++k) {
+        if (!asker.options->all && k != found.chosen) continue;
+        const QString lat = found.Latitude(k), lon = found.Longitude(k);
+        if (ok)
+            answer.points.append(
+                {row, asker.options->all ? k : 1, address.text, q.HitAddresses[k], lat, lon});
+        answer.rows.append(QStringList{Number(asker, lat), Number(asker, lon),
+                                       Text(asker, q.HitAddresses[k]), Hits(q.HitCount),
+                                       L_GEOGOG::PrecisionWord(q.HitDetails[k].precision),
+                                       found.checks[k].differs.join(u',')} +
+                           Coords(asker, q.HitLatitudes[k], q.HitLongitudes[k]));
+    }
     if (answer.rows.isEmpty())
-        answer.rows.append({QString(), QString(), QString(), QString::number(hits)});
+        answer.rows.append(QStringList{QString(), QString(), QString(), Hits(q.HitCount)});
     return answer;
 }
 
-Answer Distance(const Asker &asker, const QString &question) {
+// An end of a route: a point as given, or the place its address was found at.
+struct End {
+    bool point = false;
+    Found found;
+    double latitude = 0, longitude = 0;
+    QString lat, lon;
+};
+
+End LocateEnd(const Asker &asker, const L_LIST::Address &address) {
+    End end;
+    L_POINT::Point point;
+    if ((end.point = PointEnd(address.text, point))) { // a point is asked of no geocoder
+        end.found.status.code = Status::Ok;
+        end.latitude = point.latitude, end.longitude = point.longitude;
+        end.lat = QString::number(point.latitude, 'f', 7);
+        end.lon = QString::number(point.longitude, 'f', 7);
+        return end;
+    }
+    end.found = Locate(asker, address);
+    if (const int k = end.found.chosen; k > 0) {
+        end.latitude = end.found.query.HitLatitudes[k];
+        end.longitude = end.found.query.HitLongitudes[k];
+        end.lat = end.found.Latitude(k), end.lon = end.found.Longitude(k);
+    }
+    return end;
+}
+
+// An end's columns: address, latitude, longitude, hits and precision.
+QStringList EndColumns(const Asker &asker, const End &end, bool asked) {
+    const int k = end.found.chosen;
+    const L_GEOGOG::GeoQuery &q = end.found.query;
+    return {Text(asker, k > 0 ? q.HitAddresses[k] : QString()), Number(asker, end.lat),
+            Number(asker, end.lon), asked && !end.point ? Hits(q.HitCount) : QString(),
+            k > 0 ? L_GEOGOG::PrecisionWord(q.HitDetails[k].precision) : QString()};
+}
+
+Answer Distance(const Asker &asker, const L_LIST::Question &question) {
     Answer answer;
-    L_GEOGOG::RouteQuery route;
-    QString origin = End(question.section(QChar(0x1F), 0, 0)),
-            destination = End(question.section(QChar(0x1F), 1));
-    L_QUERY::QueryRoute(route, origin, destination, answer.status, asker.kept, true);
+    const End start = LocateEnd(asker, question.addresses.value(0));
+    const bool startFound = start.found.chosen > 0 || start.point;
+    answer.status = start.found.status;
+    End end; // not asked when the start has no place
+    if (startFound) end = LocateEnd(asker, question.addresses.value(1));
+    if (startFound && answer.status.code == Status::Ok) answer.status = end.found.status;
+    const bool ends = startFound && (end.found.chosen > 0 || end.point);
+    if (answer.status.code == Status::Ok) { // both ends agree with the row: the road
+        L_GEOGOG::RouteQuery route;
+        QString origin = start.lat + u',' + start.lon, destination = end.lat + u',' + end.lon;
+        L_QUERY::QueryRoute(route, origin, destination, answer.status, asker.kept, true);
+    }
     const L_STATUS::ServiceStatus &s = answer.status;
-    const bool ends = !route.StartLatitude.isEmpty() && !route.EndLatitude.isEmpty();
     const auto km = [&](qint32 method) {
-        return ends ? L_GEOGOG::StraightKilometres(route, method) : std::nan("");
+        return ends ? L_GEODST::GeoDistance(start.longitude, start.latitude, end.longitude,
+                                            end.latitude, method)
+                    : std::nan("");
     };
     const bool driven = s.code == Status::Ok;
     const double seconds = driven ? std::nearbyint(s.DrivingSeconds) : std::nan("");
-    answer.rows.append({Text(asker, route.StartAddress), Number(asker, route.StartLatitude),
-                        Number(asker, route.StartLongitude), Hits(s.StartHits),
-                        Text(asker, route.EndAddress), Number(asker, route.EndLatitude),
-                        Number(asker, route.EndLongitude), Hits(s.EndHits),
-                        Kilometres(asker, km(L_GEODST::MethodSphere)),
-                        Kilometres(asker, km(L_GEODST::MethodEllipsoid)),
-                        Kilometres(asker, driven ? s.DrivingMetres / 1000.0 : std::nan("")),
-                        std::isfinite(seconds) ? L_GEOGOG::DrivingTimeText(seconds) : QString(),
-                        std::isfinite(seconds) ? QString::number(seconds, 'f', 0) : QString()});
+    answer.rows.append(
+        EndColumns(asker, start, true) + EndColumns(asker, end, startFound) +
+        QStringList{Kilometres(asker, km(L_GEODST::MethodSphere)),
+                    Kilometres(asker, km(L_GEODST::MethodEllipsoid)),
+                    driven ? RoadKilometres(asker, s.DrivingMetres) : QString(),
+                    std::isfinite(seconds) ? L_GEOGOG::DrivingTimeText(seconds) : QString(),
+                    std::isfinite(seconds) ? QString::number(seconds, 'f', 0) : QString()});
     answer.rows[0] += Commute(asker, s, driven);
     return answer;
 }
@@ -145,16 +235,24 @@ Answer Reverse(const Asker &asker, qint64 row, const QString &question) {
     return answer;
 }
 
-Answer AskOnce(const Asker &asker, qint64 row, const QString &question) {
+Answer AskOnce(const Asker &asker, qint64 row, const L_LIST::Question &question) {
     switch (asker.options->mode) {
     case Mode::Geocode:
-        return Geocode(asker, row, question);
+        return Geocode(asker, row, question.addresses.value(0));
     case Mode::Distance:
         return Distance(asker, question);
     case Mode::Reverse:
         break;
     }
-    return Reverse(asker, row, question);
+    return Reverse(asker, row, question.addresses.value(0).text);
+}
+
+// Every record as wide as the columns the mode adds (less the status).
+Answer Padded(const Asker &asker, Answer answer) {
+    const qsizetype width = AddedColumns(*asker.options).size() - 1;
+    for (QStringList &row : answer.rows)
+        while (row.size() < width) row.append(QString());
+    return answer;
 }
 
 qint64 RetryBaseMs() {
@@ -176,13 +274,14 @@ QStringList AddedColumns(const L_BATCH::Options &options) {
     const QStringList coords(options.coords.isEmpty() ? 0 : 1, QStringLiteral("coords"));
     switch (options.mode) {
     case Mode::Geocode:
-        return QStringList{"lat", "lon", "formatted_address", "hits"} + coords +
-               QStringList{"status"};
+        return QStringList{"lat", "lon", "formatted_address", "hits", "precision", "mismatch"} +
+               coords + QStringList{"status"};
     case Mode::Distance:
-        return QStringList{"start_address", "start_lat",   "start_lon",   "start_hits",
-                           "end_address",   "end_lat",     "end_lon",     "end_hits",
-                           "luftlinie_km",  "geodesic_km", "driving_km",  "driving_time",
-                           "driving_s",     "driving_m",   "shortest_km", "commute_km"} +
+        return QStringList{"start_address",   "start_lat",     "start_lon",    "start_hits",
+                           "start_precision", "end_address",   "end_lat",      "end_lon",
+                           "end_hits",        "end_precision", "luftlinie_km", "geodesic_km",
+                           "driving_km",      "driving_time",  "driving_s",    "driving_m",
+                           "shortest_km",     "commute_km"} +
                QStringList(options.year > 0 ? 1 : 0, QStringLiteral("pauschale_eur")) +
                QStringList{"status"};
     case Mode::Reverse:
@@ -195,14 +294,15 @@ QStringList AddedColumns(const L_BATCH::Options &options) {
 Answer Without(const Asker &asker, L_STATUS::Status status) {
     Answer answer;
     answer.status.code = status;
-    answer.rows.append(QStringList(AddedColumns(*asker.options).size() - 1, QString()));
-    return answer;
+    answer.rows.append(QStringList());
+    return Padded(asker, answer);
 }
 
-Answer Ask(const Asker &asker, qint64 row, const QString &question) {
-    if (question.size() > MaxQuestion) return Without(asker, Status::BadInput);
+Answer Ask(const Asker &asker, qint64 row, const L_LIST::Question &question) {
+    for (const L_LIST::Address &address : question.addresses)
+        if (address.text.size() > MaxQuestion) return Without(asker, Status::BadInput);
     for (int attempt = 0;; ++attempt) {
-        Answer answer = AskOnce(asker, row, question);
+        Answer answer = Padded(asker, AskOnce(asker, row, question));
         const L_STATUS::ServiceStatus &s = answer.status;
         if (!L_STATUS::Passing(s) || s.code == Status::File || attempt == Retries ||
             L_INET::StopRequested())

@@ -2,6 +2,7 @@
 // Asking the road for one row: its question, the retries a passing failure earns, and the
 // columns and points its answer gives.
 #include "batch_tool/L_BATCH.h"
+#include "batch_tool/L_LIST.h"
 #include "map_service/L_INET.h"
 #include "map_service/L_STATUS.h"
 
@@ -17,7 +18,7 @@ constexpr int Retries = 3;                // after a passing failure: 2, 4 and 8
 struct Answer {
     L_STATUS::ServiceStatus status;
     QList<QStringList> rows;       // csv: the added columns but status, a record each
-    QList<L_OUTPUT::Point> points; // point formats: the places
+    QList<L_OUTPUT::Point> points; // point formats: the places (none for a MISMATCH)
     qint64 laterS = -1;            // the server asked to wait this long, longer than a run may
 };
 
@@ -31,9 +32,11 @@ struct Asker {
 
 // The names of the columns a mode adds, status last.
 QStringList AddedColumns(const L_BATCH::Options &options);
-// The answer of row `row` to its question (L_LIST::Question), asked again after a passing
-// failure (Retry-After for 429 and 503, else 2, 4 and 8 s; GEODATEN_RETRY_MS sets the 2 s).
-Answer Ask(const Asker &asker, qint64 row, const QString &question);
+// The answer of row `row` to its question, asked again after a passing failure
+// (Retry-After for 429 and 503, else 2, 4 and 8 s; GEODATEN_RETRY_MS sets the 2 s). Every
+// hit is checked against the row's postcode and town (L_MATCH): the first that agrees is
+// taken; where the row names either and none agrees, the status is MISMATCH.
+Answer Ask(const Asker &asker, qint64 row, const L_LIST::Question &question);
 // The answer of a row without a question to ask: EMPTY, COLUMNS.
 Answer Without(const Asker &asker, L_STATUS::Status status);
 

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QDate>
+#include <QRegularExpression>
 
 namespace L_BATCH {
 
@@ -111,6 +112,18 @@ const Option Table[] = {
      [](Options &o, const QString &v, QString &m) {
          return ChooseWord(v, {"dms", "dm", "utm", "mgrs", "geo"}, o.coords, m, "--coords");
      }},
+    {{"country"},
+     "AT[,DE...]",
+     "nur in diesen Ländern suchen (ISO-Kürzel; geocode, distance)",
+     [](Options &o, const QString &v, QString &m) {
+         o.countries = Names(v.toLower());
+         static const QRegularExpression code(QStringLiteral("^[a-z]{2}$"));
+         for (const QString &country : o.countries)
+             if (!code.match(country).hasMatch())
+                 m = QStringLiteral("--country braucht Länderkürzel wie AT,DE, nicht \"%1\"")
+                         .arg(v);
+         return m.isEmpty();
+     }},
     {{"pauschale"},
      "JAHR",
      "die Entfernungspauschale dieses Jahres (distance)",
@@ -177,8 +190,8 @@ bool Consistent(const Options &o, QString &message) {
         message = QStringLiteral("--from, --to, --columns und --pauschale gehören zu distance");
     else if (!reverse && (!o.lat.isEmpty() || !o.lon.isEmpty() || !o.point.isEmpty()))
         message = QStringLiteral("--lat, --lon und --point gehören zu reverse");
-    else if (reverse && (o.all || !o.column.isEmpty()))
-        message = QStringLiteral("reverse kennt --all und --column nicht");
+    else if (reverse && (o.all || !o.column.isEmpty() || !o.countries.isEmpty()))
+        message = QStringLiteral("reverse kennt --all, --column und --country nicht");
     else if (o.from.isEmpty() != o.to.isEmpty())
         message = QStringLiteral("--from und --to gehören zusammen");
     else if (o.lat.isEmpty() != o.lon.isEmpty())
@@ -239,7 +252,8 @@ QString Usage() {
                "(Standardeingabe,\n"
                "auch wenn sie fehlt); ohne -o geht die Ausgabe auf die Standardausgabe. Die "
                "Spalten:\n"
-               "address/Adresse/Anschrift oder Straße, Hausnummer, PLZ, Ort, Land (geocode);\n"
+               "Adresse/Anschrift/address oder Straße, Hausnummer (Nr. nur direkt nach der\n"
+               "Straße), PLZ, Ort, Land (geocode);\n"
                "from/to, Start/Ziel, Von/Nach oder Wohnort/Arbeitsort (distance); lat/lon,\n"
                "Breite/Länge oder latitude/longitude (reverse).\n\n"
                "Optionen:\n") +
@@ -253,9 +267,10 @@ QString Usage() {
                "Antworten: ~/.cache/geodaten/answers.sqlite (GEODATEN_CACHE=off schaltet ab).\n"
                "Der Kartendienst ist der des Fensters: GEODATEN_PROVIDER, GEODATEN_API_KEY,\n"
                "GEODATEN_NOMINATIM_URL und die übrigen Variablen aus man geodaten(1).\n"
-               "Rückgabewert: 0 alle Zeilen gefunden, 1 manche ohne Ergebnis (Spalte status),\n"
-               "2 Aufruf- oder Eingabefehler, 3 die Ausgabe ließ sich nicht schreiben,\n"
-               "130 abgebrochen (Strg+C).\n");
+               "Jeder Treffer wird gegen PLZ und Ort der Zeile geprüft; passt keiner: MISMATCH.\n"
+               "Rückgabewert: 0 alle Zeilen gefunden, 1 manche ohne Ergebnis oder abweichend\n"
+               "(Spalte status), 2 Aufruf- oder Eingabefehler, 3 die Ausgabe ließ sich nicht\n"
+               "schreiben, 130 abgebrochen (Strg+C).\n");
 }
 
 } // namespace L_BATCH

@@ -24,6 +24,7 @@ struct Options {
     int parallel = 1;         // --parallel: requests in flight to servers of one's own
     int year = 0, days = 220; // --pauschale JAHR, --tage N
     QString coords;           // --coords: dms, dm, utm, mgrs or geo
+    QStringList countries;    // --country: ISO 3166-1 alpha-2 codes, lower case
 };
 
 constexpr int ExitAllFound = 0, ExitSomeWithout = 1, ExitUsage = 2, ExitWrite = 3,

@@ -17,7 +17,7 @@ void Prepare(const L_LIST::List &list, L_OUTPUT::Output &out, L_OUTPUT::Format f
     out.lineEnd = list.dialect.lineEnd;
     out.sepLine = list.dialect.sepLine;
     out.bom = list.dialect.bom || list.dialect.encoding == L_CSV::Encoding::Windows1252;
-    out.columns = list.header;
+    out.columns = L_LIST::EchoedHeader(list);
 }
 
 QString Unwritable(const QString &name, const QFileDevice &file) {
@@ -88,7 +88,7 @@ int Open(Files &f, const Options &o, const L_LIST::List &list, const QStringList
     return o.failed.isEmpty() ? 0 : OpenFailed(f, o, list, message);
 }
 
-bool Write(Files &f, QStringList fields, const L_ASK::Answer &answer, bool allEmpty) {
+bool Write(Files &f, QStringList fields, const L_ASK::Answer &answer) {
     while (fields.size() < f.out.columns.size()) fields.append(QString());
     const QString status = L_STATUS::Word(answer.status);
     bool ok = true;
@@ -98,7 +98,8 @@ bool Write(Files &f, QStringList fields, const L_ASK::Answer &answer, bool allEm
     else
         for (const QStringList &added : answer.rows)
             ok = ok && L_OUTPUT::Record(f.out, fields + added + QStringList{status});
-    if (ok && f.failed.device && answer.status.code != L_STATUS::Status::Ok && !allEmpty)
+    const L_STATUS::Status code = answer.status.code;
+    if (ok && f.failed.device && code != L_STATUS::Status::Ok && code != L_STATUS::Status::Empty)
         ok = L_OUTPUT::Record(f.failed, fields + QStringList{status});
     return ok;
 }

@@ -27,8 +27,8 @@ bool Distinct(const L_BATCH::Options &options, QString &message);
 int Open(Files &files, const L_BATCH::Options &options, const L_LIST::List &list,
          const QStringList &added, QString &message);
 // A row's records: its fields (short rows made whole) and what its question added; without
-// a result also in the list of those. False when a write failed.
-bool Write(Files &files, QStringList fields, const L_ASK::Answer &answer, bool allEmpty);
+// a result (but an empty row) also in the list of those. False when a write failed.
+bool Write(Files &files, QStringList fields, const L_ASK::Answer &answer);
 // Closes both as valid documents and puts the new output in the earlier one's place; when
 // `written` is false (a write failed) the earlier output stays as it was. False, with
 // Error(), when a write failed.

@@ -1,5 +1,7 @@
 #include "batch_tool/L_LIST.h"
 
+#include "batch_tool/L_COLUMN.h"
+#include "batch_tool/L_MATCH.h"
 #include "xml_text/L_REPLAC.h"
 
 #include <QBuffer>
@@ -12,8 +14,6 @@
 namespace L_LIST {
 
 namespace {
-
-using L_BATCH::Mode;
 
 // A file, or standard input, a FIFO or a pipe kept in memory (they cannot be read twice).
 bool OpenDevice(const QString &name, List &list, QString &message) {
@@ -74,109 +74,6 @@ bool ChooseEncoding(const L_BATCH::Options &options, List &list, QString &messag
     return true;
 }
 
-// The named column (trimmed, ignoring case), or -1.
-int ColumnNamed(const QStringList &header, const QString &name) {
-    for (int k = 0; k < header.size(); ++k)
-        if (header[k].trimmed().compare(name.trimmed(), Qt::CaseInsensitive) == 0) return k;
-    return -1;
-}
-
-// The first of the names the header has, or -1.
-int FirstOf(const QStringList &header, const QStringList &names) {
-    for (const QString &name : names)
-        if (const int k = ColumnNamed(header, name); k >= 0) return k;
-    return -1;
-}
-
-// The named columns; false with a message when one is missing.
-bool Named(const List &list, const QStringList &names, QList<int> &columns, QString &message) {
-    for (const QString &name : names) {
-        columns.append(ColumnNamed(list.header, name));
-        if (columns.last() >= 0) continue;
-        message = QStringLiteral("%1 hat keine Spalte \"%2\"").arg(list.name, name);
-        return false;
-    }
-    return true;
-}
-
-// A pair of the usual names for two columns (start and end, latitude and longitude).
-bool UsualPair(const QStringList &header, const QList<QStringList> &pairs, int &first,
-               int &second) {
-    for (const QStringList &pair : pairs) {
-        first = ColumnNamed(header, pair[0]);
-        second = ColumnNamed(header, pair[1]);
-        if (first >= 0 && second >= 0) return true;
-    }
-    return false;
-}
-
-bool AddressColumns(const L_BATCH::Options &options, List &list, QString &message) {
-    Columns &c = list.columns;
-    const QStringList &h = list.header;
-    if (!options.column.isEmpty()) return Named(list, options.column, c.address, message);
-    if (const int k = FirstOf(h, {"address", "Adresse", "Anschrift"}); k >= 0)
-        return c.address = {k}, true;
-    c.address = {FirstOf(h, {"Straße", "Strasse", "Str."}),
-                 FirstOf(h, {"Hausnummer", "Hausnr.", "Nr."}), FirstOf(h, {"PLZ"}),
-                 FirstOf(h, {"Ort", "Stadt", "Gemeinde"}), FirstOf(h, {"Land"})};
-    c.postal = std::any_of(c.address.begin(), c.address.end(), [](int k) { return k >= 0; });
-    if (c.postal) return true;
-    if (h.size() == 1) return c.address = {0}, true;
-    message = QStringLiteral("%1: keine Spalte mit der Adresse unter %2; --column A,B,C nennt sie")
-                  .arg(list.name, h.join(QStringLiteral(", ")));
-    return false;
-}
-
-bool EndColumns(const L_BATCH::Options &options, List &list, QString &message) {
-    Columns &c = list.columns;
-    if (!options.from.isEmpty())
-        return Named(list, options.from, c.from, message) && Named(list, options.to, c.to, message);
-    int from = -1, to = -1;
-    if (UsualPair(list.header,
-                  {{"from", "to"}, {"Start", "Ziel"}, {"Von", "Nach"}, {"Wohnort", "Arbeitsort"}},
-                  from, to))
-        return c.from = {from}, c.to = {to}, true;
-    message =
-        QStringLiteral("%1: keine Spalten für Start und Ziel unter %2; --from A --to B nennt sie")
-            .arg(list.name, list.header.join(QStringLiteral(", ")));
-    return false;
-}
-
-bool PointColumns(const L_BATCH::Options &options, List &list, QString &message) {
-    Columns &c = list.columns;
-    QList<int> named;
-    if (!options.point.isEmpty())
-        return Named(list, {options.point}, named, message) && (c.point = named[0], true);
-    if (!options.lat.isEmpty())
-        return Named(list, {options.lat, options.lon}, named, message) &&
-               (c.lat = named[0], c.lon = named[1], true);
-    if (UsualPair(list.header, {{"lat", "lon"}, {"Breite", "Länge"}, {"latitude", "longitude"}},
-                  c.lat, c.lon))
-        return true;
-    if (list.header.size() == 1) return c.point = 0, true;
-    message =
-        QStringLiteral(
-            "%1: keine Spalten mit dem Punkt unter %2; --lat A --lon B oder --point A nennt sie")
-            .arg(list.name, list.header.join(QStringLiteral(", ")));
-    return false;
-}
-
-// Every column chosen, -1 for those absent.
-QList<int> Chosen(const Columns &c) {
-    return c.address + c.from + c.to + QList<int>{c.point, c.lat, c.lon};
-}
-
-// The columns to ask with, and their names for the summary.
-bool ChooseColumns(const L_BATCH::Options &options, List &list, QString &message) {
-    const bool ok = options.mode == Mode::Geocode    ? AddressColumns(options, list, message)
-                    : options.mode == Mode::Distance ? EndColumns(options, list, message)
-                                                     : PointColumns(options, list, message);
-    const Columns &c = list.columns;
-    for (int k : Chosen(c))
-        if (k >= 0) list.columns.used.append(L_REPLAC::Clean(list.header.value(k)));
-    return ok;
-}
-
 // The fields of the columns, trimmed, the empty ones left out, joined with `separator`.
 QString Joined(const QStringList &fields, const QList<int> &columns, const QString &separator) {
     QStringList parts;
@@ -185,18 +82,28 @@ QString Joined(const QStringList &fields, const QList<int> &columns, const QStri
     return parts.join(separator);
 }
 
-// "Straße Hausnummer, PLZ Ort, Land", the empty parts left out.
-QString PostalAddress(const QStringList &fields, const QList<int> &c) {
+// "Straße Hausnummer, PLZ Ort, Land", the empty parts left out, with the row's postcode and
+// town as they stand in their columns.
+Address PostalAddress(const QStringList &fields, const QList<int> &c) {
     QStringList parts{Joined(fields, {c[0], c[1]}, QStringLiteral(" ")),
                       Joined(fields, {c[2], c[3]}, QStringLiteral(" ")),
                       Joined(fields, {c[4]}, QString())};
     parts.removeAll(QString());
-    return parts.join(QStringLiteral(", "));
+    return {parts.join(QStringLiteral(", ")), Joined(fields, {c[2]}, QString()),
+            Joined(fields, {c[3]}, QString())};
+}
+
+// A free-form address, with the postcode and town it names.
+Address FreeForm(const QString &text) {
+    Address address{text, {}, {}};
+    L_MATCH::PostcodeAndTown(text, address.postcode, address.town);
+    return address;
 }
 
 } // namespace
 
-bool Open(const L_BATCH::Options &options, List &list, QString &message, QString &note) {
+bool Open(const L_BATCH::Options &options, const QStringList &added, List &list, QString &message,
+          QString &note) {
     if (!OpenDevice(options.input, list, message) || !ChooseEncoding(options, list, message, note))
         return false;
     const L_CSV::Encoding encoding = list.dialect.encoding;
@@ -214,7 +121,7 @@ bool Open(const L_BATCH::Options &options, List &list, QString &message, QString
     }
     list.bodyStart = Position(source);
     list.bodyLine = source.line;
-    return ChooseColumns(options, list, message);
+    return L_COLUMN::Choose(options, list.name, list.header, added, list.columns, message);
 }
 
 L_CSV::Source Body(const List &list) {
@@ -239,8 +146,12 @@ Survey SurveyList(const List &list) {
             break;
         }
         ++survey.rows;
-        for (const QString &place : Question(list, fields).split(QChar(0x1F), Qt::SkipEmptyParts))
-            places.push_back(qHash(place));
+        const Question question = Ask(list, fields);
+        for (const Address &address : question.addresses) {
+            places.push_back(qHash(address.text));
+            if (survey.example.size() < question.addresses.size())
+                survey.example.append(address.text);
+        }
     }
     std::sort(places.begin(), places.end());
     for (size_t k = 0, count; k < places.size(); k += count) {
@@ -251,38 +162,53 @@ Survey SurveyList(const List &list) {
     return survey;
 }
 
-bool Recurs(const Survey &survey, const QString &question) {
-    for (const QString &place : question.split(QChar(0x1F), Qt::SkipEmptyParts))
-        if (std::binary_search(survey.recurring.begin(), survey.recurring.end(), qHash(place)))
+bool Recurs(const Survey &survey, const Question &question) {
+    for (const Address &address : question.addresses)
+        if (std::binary_search(survey.recurring.begin(), survey.recurring.end(),
+                               qHash(address.text)))
             return true;
     return false;
 }
 
-QString Question(const List &list, const QStringList &fields) {
+Question Ask(const List &list, const QStringList &fields) {
     const Columns &c = list.columns;
-    if (c.postal) return PostalAddress(fields, c.address);
-    if (!c.address.isEmpty()) return Joined(fields, c.address, QStringLiteral(", "));
-    if (!c.from.isEmpty()) {
-        const QString from = Joined(fields, c.from, QStringLiteral(", ")),
-                      to = Joined(fields, c.to, QStringLiteral(", "));
-        return from.isEmpty() || to.isEmpty() ? QString() : from + QChar(0x1F) + to;
+    Question question;
+    if (c.postal) {
+        question.addresses = {PostalAddress(fields, c.address)};
+    } else if (!c.address.isEmpty()) {
+        question.addresses = {FreeForm(Joined(fields, c.address, QStringLiteral(", ")))};
+    } else if (!c.from.isEmpty()) {
+        question.addresses = {FreeForm(Joined(fields, c.from, QStringLiteral(", "))),
+                              FreeForm(Joined(fields, c.to, QStringLiteral(", ")))};
+    } else if (c.point >= 0) {
+        question.addresses = {{fields.value(c.point).trimmed(), {}, {}}};
+    } else {
+        const QString lat = fields.value(c.lat).trimmed(), lon = fields.value(c.lon).trimmed();
+        question.addresses = {
+            {lat.isEmpty() || lon.isEmpty() ? QString() : lat + "; " + lon, {}, {}}};
     }
-    if (c.point >= 0) return fields.value(c.point).trimmed();
-    const QString lat = fields.value(c.lat).trimmed(), lon = fields.value(c.lon).trimmed();
-    return lat.isEmpty() || lon.isEmpty() ? QString() : lat + QStringLiteral("; ") + lon;
-}
-
-bool AllEmpty(const QStringList &fields) {
-    return std::all_of(fields.begin(), fields.end(),
-                       [](const QString &f) { return f.trimmed().isEmpty(); });
+    if (std::any_of(question.addresses.begin(), question.addresses.end(),
+                    [](const Address &address) { return address.text.isEmpty(); }))
+        question.addresses.clear(); // nothing to ask
+    return question;
 }
 
 bool TooShort(const List &list, const QStringList &fields) {
     const Columns &c = list.columns;
     if (c.postal) return false; // the parts a row lacks are left out
-    for (int k : Chosen(c))
+    for (int k : L_COLUMN::Chosen(c))
         if (k >= fields.size()) return true;
     return false;
+}
+
+QStringList EchoedHeader(const List &list) {
+    return Echoed(list, list.header);
+}
+
+QStringList Echoed(const List &list, const QStringList &fields) {
+    QStringList echoed;
+    for (int k : list.columns.echoed) echoed.append(fields.value(k));
+    return echoed;
 }
 
 } // namespace L_LIST

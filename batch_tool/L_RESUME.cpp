@@ -32,7 +32,8 @@ bool NextCsv(Earlier &e, qint64 row, Group &group) {
         if (k > 0) continue;
         group.fields = fields.mid(0, e.width);
         group.status = fields.value(fields.size() - 1);
-        if (e.hitsAt >= 0 && group.status == QStringLiteral("OK"))
+        if (e.hitsAt >= 0 &&
+            (group.status == QStringLiteral("OK") || group.status == QStringLiteral("MISMATCH")))
             records = qMax(1, fields.value(e.hitsAt).toInt());
     }
     group.row = row;
@@ -124,8 +125,8 @@ bool Verify(Earlier &e, const L_LIST::List &list, QString &message, const QStrin
     for (Group group; Next(e, read + 1, group);) {
         while (read < group.row && L_CSV::ReadRecord(input, fields, line) == L_CSV::Read::Record)
             ++read;
-        if (read != group.row || AsWritten(e, fields, list.header.size()) !=
-                                     AsWritten(e, group.fields, list.header.size())) {
+        if (read != group.row || AsWritten(e, L_LIST::Echoed(list, fields), e.width) !=
+                                     AsWritten(e, group.fields, e.width)) {
             message = QStringLiteral("%1: der Eintrag für Zeile %2 der Liste passt nicht zu ihr; "
                                      "die Datei bleibt, wie sie ist")
                           .arg(name)
@@ -166,8 +167,8 @@ bool Recognise(const QString &path, const L_OUTPUT::Output &out, const QStringLi
     }
     e.opening = start.size();
     e.end = qMax(e.opening, LastLineEnd(e.bytes));
-    e.columns = list.header;
-    e.width = int(list.header.size());
+    e.columns = L_LIST::EchoedHeader(list);
+    e.width = int(e.columns.size());
     e.hitsAt = options.all ? e.width + int(added.indexOf(QStringLiteral("hits"))) : -1;
     e.source.delimiter = out.delimiter;
     Rewind(e);

@@ -10,6 +10,7 @@
 #include "map_service/L_PACE.h"
 #include "map_service/L_QUERY.h"
 #include "map_service/L_TIME.h"
+#include "xml_text/L_REPLAC.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -35,7 +36,7 @@ struct Result {
     QStringList fields;
     L_ASK::Answer answer;
     QByteArray earlier; // records of an earlier output: copied instead (resume)
-    bool copy = false, allEmpty = false, kept = false;
+    bool copy = false, kept = false;
 };
 
 struct Job {
@@ -49,14 +50,14 @@ struct Job {
     // The pipeline, under `mutex`: rows read, asked by the workers, written in order.
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<std::pair<qint64, QString>> questions;
+    std::deque<std::pair<qint64, L_LIST::Question>> questions;
     std::map<qint64, Result> results;
     qint64 read = 0, laterS = -1;
     std::atomic<qint64> nextWrite{1}, worked{0}; // read by a worker's progress line too
     bool inputDone = false;
     QString waiting;
     // What was written.
-    qint64 written = 0, found = 0, without = 0, empty = 0, copied = 0, kept = 0;
+    qint64 written = 0, found = 0, without = 0, mismatched = 0, empty = 0, copied = 0, kept = 0;
     QElapsedTimer clock;
     explicit Job(const Options &o) : options(o) {}
 };
@@ -109,7 +110,7 @@ void Open(Job &job, Session &s) {
 // Asks the next question that waits (with `wait`, until there is one or the run ends);
 // false when there is none.
 bool AskNext(Job &job, Session &s, bool wait) {
-    std::pair<qint64, QString> question;
+    std::pair<qint64, L_LIST::Question> question;
     {
         std::unique_lock<std::mutex> lock(job.mutex);
         if (wait)
@@ -148,16 +149,16 @@ void ReadRow(Job &job, L_CSV::Source &source, qint64 row) {
     bool final = false;
     const bool earlier =
         job.files.resuming && L_RESUME::Records(job.files.earlier, row, result.earlier, final);
-    const QString question = L_LIST::Question(job.list, result.fields);
+    const L_LIST::Question question = L_LIST::Ask(job.list, result.fields);
     const L_ASK::Asker asker{&job.options, nullptr, job.files.out.delimiter, {}};
-    result.allEmpty = L_LIST::AllEmpty(result.fields);
     if (earlier && final) {
         result.copy = result.ready = true;
     } else if (L_LIST::TooShort(job.list, result.fields)) {
         result.answer = L_ASK::Without(asker, Status::Columns), result.ready = true;
-    } else if (question.isEmpty()) {
+    } else if (question.addresses.isEmpty()) {
         result.answer = L_ASK::Without(asker, Status::Empty), result.ready = true;
     }
+    result.fields = L_LIST::Echoed(job.list, result.fields);
     if (!earlier) result.earlier.clear();
     const std::lock_guard<std::mutex> lock(job.mutex);
     if (!result.ready) job.questions.emplace_back(row, question);
@@ -171,13 +172,16 @@ void Count(Job &job, const Result &result) {
     if (result.copy) return void(++job.copied);
     ++job.worked;
     job.kept += result.kept;
-    const Status code = result.answer.status.code;
-    if (code == Status::Ok)
-        ++job.found;
-    else if (result.allEmpty)
-        ++job.empty;
-    else
+    switch (result.answer.status.code) {
+    case Status::Ok:
+        return void(++job.found);
+    case Status::Empty:
+        return void(++job.empty);
+    case Status::Mismatch:
+        return void(++job.mismatched);
+    default:
         ++job.without;
+    }
 }
 
 // Writes the results that are next in order; false when a write failed.
@@ -191,9 +195,8 @@ bool WriteReady(Job &job) {
             result = std::move(next->second);
             job.results.erase(next);
         }
-        const bool written =
-            result.copy ? L_OUTPUT::Copy(job.files.out, result.earlier)
-                        : L_FILES::Write(job.files, result.fields, result.answer, result.allEmpty);
+        const bool written = result.copy ? L_OUTPUT::Copy(job.files.out, result.earlier)
+                                         : L_FILES::Write(job.files, result.fields, result.answer);
         if (!written) return false;
         Count(job, result);
         ++job.nextWrite;
@@ -248,14 +251,19 @@ bool KeepEarlier(Job &job) {
     return true;
 }
 
-// The columns asked with, the way to the servers, and a long list for the public ones.
+// The columns asked with and what the first row makes of them, the way to the servers,
+// and a long list for the public ones.
 void Notes(Job &job) {
     const L_LIST::Columns &c = job.list.columns;
-    L_TERM::Say(QStringLiteral("%1 aus %2")
-                    .arg(job.options.mode == L_BATCH::Mode::Geocode    ? "Adresse"
-                         : job.options.mode == L_BATCH::Mode::Distance ? "Start und Ziel"
-                                                                       : "Punkt",
-                         c.used.join(QStringLiteral(", "))));
+    const QStringList &example = job.survey.example;
+    QString said = QStringLiteral("%1 aus %2")
+                       .arg(job.options.mode == L_BATCH::Mode::Geocode    ? "Adresse"
+                            : job.options.mode == L_BATCH::Mode::Distance ? "Start und Ziel"
+                                                                          : "Punkt",
+                            c.used.join(QStringLiteral(", ")));
+    if (!example.isEmpty())
+        said += QStringLiteral(", z. B. „%1“").arg(example.join(QStringLiteral("“ → „")));
+    L_TERM::Say(L_REPLAC::Clean(said));
     const bool publicHost = L_QUERY::AsksPublicServers(job.options.mode == L_BATCH::Mode::Distance);
     job.workers = publicHost ? 1 : job.options.parallel;
     if (publicHost && job.options.parallel > 1)
@@ -278,6 +286,7 @@ QString Summary(const Job &job) {
                           .arg(L_TERM::Rows(job.written - job.copied))
                           .arg(job.found)
                           .arg(job.without);
+    if (job.mismatched > 0) summary += QStringLiteral(", %1 abweichend").arg(job.mismatched);
     if (job.empty > 0) summary += QStringLiteral(", %1 leer").arg(job.empty);
     if (job.copied > 0) summary += QStringLiteral(", %1 schon erledigt").arg(job.copied);
     if (job.kept > 0) summary += QStringLiteral(", %1 aus gespeicherten Antworten").arg(job.kept);
@@ -311,7 +320,7 @@ int Finish(Job &job, bool written) {
                 .arg(job.survey.unterminatedLine));
         return L_BATCH::ExitUsage;
     }
-    return job.without > 0 ? L_BATCH::ExitSomeWithout : L_BATCH::ExitAllFound;
+    return job.without + job.mismatched > 0 ? L_BATCH::ExitSomeWithout : L_BATCH::ExitAllFound;
 }
 
 } // namespace
@@ -325,12 +334,13 @@ int Run(const Options &options) {
     Job job(options);
     QString message, note;
     int exit = 0;
-    if (!L_FILES::Distinct(options, message) || !L_LIST::Open(options, job.list, message, note)) {
+    job.added = L_ASK::AddedColumns(options);
+    if (!L_FILES::Distinct(options, message) ||
+        !L_LIST::Open(options, job.added, job.list, message, note)) {
         L_TERM::Say(message);
         return L_BATCH::ExitUsage;
     }
     if (!note.isEmpty()) L_TERM::Say(note);
-    job.added = L_ASK::AddedColumns(options);
     job.survey = L_LIST::SurveyList(job.list);
     if ((exit = L_FILES::Open(job.files, options, job.list, job.added, message)) != 0) {
         L_TERM::Say(message.isEmpty() ? L_FILES::Error(job.files) : message);
