@@ -18,6 +18,12 @@ namespace {
 
 using GeographicLib::DMS;
 
+// The longest point typed by hand, in degrees, minutes and seconds with blanks and letters,
+// takes some 40 characters; a longer text is no point, read or not (so its time is bounded).
+constexpr qsizetype MaxPointChars = 100;
+// A web map's link of a place carries its name and view: a few hundred characters.
+constexpr qsizetype MaxLinkChars = 2000;
+
 // A number that is wholly a decimal number (a point, no exponent).
 bool Number(const QString &text, double &value) {
     static const QRegularExpression plain(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
@@ -35,7 +41,14 @@ bool Pair(const QString &latitude, const QString &longitude, Point &point) {
     return Number(latitude, point.latitude) && Number(longitude, point.longitude) && InRange(point);
 }
 
-// geo:lat,lon[,alt][;crs=wgs84][;u=...][?...]
+// A pin in a link's query, q= (or query=) lat,lon with an optional (label), as phones share it.
+const QRegularExpression &QueryPin() {
+    static const QRegularExpression pin(QStringLiteral(
+        "[?&](?:q|query)=([-+]?[\\d.]+), ?([-+]?[\\d.]+)(?:\\([^)]*\\))?(?=[&#]|$)"));
+    return pin;
+}
+
+// geo:lat,lon[,alt][;crs=wgs84][;u=...][?...]; a q= in the query is the pin, or an address.
 bool GeoUri(const QString &text, Point &point, QString &reason) {
     const QStringList parts = text.mid(4).section(u'?', 0, 0).split(u';');
     for (const QString &parameter : parts.mid(1))
@@ -43,17 +56,25 @@ bool GeoUri(const QString &text, Point &point, QString &reason) {
             parameter.section(u'=', 1).trimmed().toLower() != QStringLiteral("wgs84"))
             return reason = QStringLiteral("geo: mit einem anderen Bezugssystem als WGS84"), false;
     const QStringList values = parts[0].split(u',');
-    return values.size() >= 2 && values.size() <= 3 && Pair(values[0], values[1], point);
+    if (values.size() < 2 || values.size() > 3 || !Pair(values[0], values[1], point)) return false;
+    static const QRegularExpression query(QStringLiteral("[?&]q="));
+    const QString url = QUrl::fromPercentEncoding(text.toUtf8());
+    if (!query.match(url).hasMatch()) return true;
+    if (const QRegularExpressionMatch m = QueryPin().match(url); m.hasMatch())
+        return Pair(m.captured(1), m.captured(2), point);
+    return reason = QStringLiteral("geo: mit einer Adresse (q=) statt eines Punkts"), false;
 }
 
-// A web map's link: mlat= and mlon=, #map=zoom/lat/lon, @lat,lon, or q=lat,lon.
+// A web map's link. Its pin (a place's !3d!4d, mlat=/mlon=, q=lat,lon) wins over the view's
+// centre (#map=zoom/lat/lon, @lat,lon), which lies wherever the user had panned.
 bool MapLink(const QString &text, Point &point) {
     const QString url = QUrl::fromPercentEncoding(text.toUtf8());
     static const QRegularExpression forms[] = {
+        QRegularExpression(QStringLiteral("!3d([-\\d.]+)!4d([-\\d.]+)")),
         QRegularExpression(QStringLiteral("[?&]mlat=([^&#]+)&mlon=([^&#]+)")),
+        QueryPin(),
         QRegularExpression(QStringLiteral("#map=\\d+(?:\\.\\d+)?/([^/]+)/([^/&?]+)")),
         QRegularExpression(QStringLiteral("/@([^,]+),([^,/]+)")),
-        QRegularExpression(QStringLiteral("[?&]q=([^,&]+),([^&#]+)")),
     };
     for (const QRegularExpression &form : forms)
         if (const QRegularExpressionMatch m = form.match(url); m.hasMatch())
@@ -101,12 +122,6 @@ bool Grid(const QString &text, Point &point) {
     }
 }
 
-// One coordinate for DMS: "O" is the German east, a decimal comma a point, no blanks.
-std::string Coordinate(QString text) {
-    text.remove(u' ').replace(u',', u'.').replace(u'O', u'E').replace(u'o', u'E');
-    return text.toStdString();
-}
-
 // The decoder of the geodesy library runs past its own arrays on more than three colon parts, or
 // on colon parts after a degree, minute or second mark ("2"14:4:"): such text is no coordinate.
 bool Decodable(const std::string &text) {
@@ -114,52 +129,86 @@ bool Decodable(const std::string &text) {
     return colons == 0 || (colons <= 2 && text.find_first_of("\xC2'\"") == std::string::npos);
 }
 
-// Two coordinates in degrees (decimal, or with minutes and seconds), split where both read.
-bool Degrees(const QString &text, Point &point) {
-    QList<qsizetype> splits; // where one coordinate may end and the other begin
-    const qsizetype semicolon = text.indexOf(u';'), commaBlank = text.indexOf(QStringLiteral(", "));
-    if (semicolon >= 0)
-        splits = {semicolon};
-    else if (commaBlank >= 0)
-        splits = {commaBlank};
-    else if (text.count(u',') == 1 && !text.contains(u' '))
-        splits = {text.indexOf(u',')};
-    else
-        for (qsizetype k = 0; k < text.size(); ++k)
-            if (text[k] == u' ') splits.append(k);
-    for (const qsizetype at : splits) {
-        try {
-            DMS::flag first = DMS::NONE, second = DMS::NONE;
-            const std::string left = Coordinate(text.left(at)),
-                              right = Coordinate(text.mid(at + 1));
-            if (!Decodable(left) || !Decodable(right)) continue;
-            double a = DMS::Decode(left, first);
-            double b = DMS::Decode(right, second);
-            if (first == second && first != DMS::NONE) continue; // two latitudes, or longitudes
-            if (first == DMS::LONGITUDE || second == DMS::LATITUDE) std::swap(a, b);
-            point = {a, b};
-            if (InRange(point)) return true;
-        } catch (const std::exception &) {
+// One coordinate for DMS, or empty: a blank between two numbers stands for the next unit's
+// mark ("46 36 49.5" is 46°36'49.5), so numbers are never merged across it; other blanks go.
+// "O" is the German east, a decimal comma a point; a sign only leads (DMS would add pieces).
+std::string Coordinate(const QString &text) {
+    static const QString marks = QStringLiteral("°'\"");
+    const auto numeric = [](QChar c) { return c.isDigit() || c == u'.' || c == u','; };
+    QString out;
+    qsizetype unit = -1; // the last mark written: none yet
+    for (const QString &piece : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (!out.isEmpty() && numeric(out.back()) && numeric(piece[0])) {
+            if (++unit > 2 || text.contains(u':')) return {};
+            out += marks[unit];
         }
+        out += piece;
+        for (const QChar c : piece) unit = std::max(unit, marks.indexOf(c));
     }
-    return false;
+    if (out.lastIndexOf(u'-') > 0 || out.lastIndexOf(u'+') > 0) return {};
+    out.replace(u',', u'.').replace(u'O', u'E').replace(u'o', u'E');
+    return out.toStdString();
+}
+
+// Two coordinates read from the two sides, latitude first unless their letters say otherwise;
+// with `lettered`, both must carry a hemisphere letter.
+bool Reading(const QString &left, const QString &right, bool lettered, Point &point) {
+    const std::string first = Coordinate(left), second = Coordinate(right);
+    if (first.empty() || second.empty() || !Decodable(first) || !Decodable(second)) return false;
+    try {
+        DMS::flag one = DMS::NONE, other = DMS::NONE;
+        double a = DMS::Decode(first, one);
+        double b = DMS::Decode(second, other);
+        if (one == other && one != DMS::NONE) return false; // two latitudes, or longitudes
+        if (lettered && (one == DMS::NONE || other == DMS::NONE)) return false;
+        if (one == DMS::LONGITUDE || other == DMS::LATITUDE) std::swap(a, b);
+        point = {a, b};
+        return InRange(point);
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+// Two coordinates in degrees (decimal, or with minutes and seconds). Split at ";", ", " or a
+// lone comma; else at the one blank where both sides read: two readings are refused, and so
+// are more than two plain numbers ("46.6 13.9 500": which two?).
+bool Degrees(const QString &text, Point &point) {
+    qsizetype at = text.indexOf(u';');
+    if (at < 0) at = text.indexOf(QStringLiteral(", "));
+    if (at < 0 && text.count(u',') == 1 && !text.contains(u' ')) at = text.indexOf(u',');
+    if (at >= 0) return Reading(text.left(at), text.mid(at + 1), false, point);
+    static const QRegularExpression letter(QStringLiteral("[A-Za-z]")),
+        mark(QStringLiteral("[°'\":]"));
+    const bool lettered = text.contains(letter);
+    if (!lettered && !text.contains(mark) && text.count(u' ') != 1) return false;
+    int readings = 0;
+    Point found;
+    for (qsizetype k = text.indexOf(u' '); k >= 0; k = text.indexOf(u' ', k + 1))
+        if (Point read; Reading(text.left(k), text.mid(k + 1), lettered, read))
+            found = read, ++readings;
+    if (readings == 1) point = found;
+    return readings == 1;
 }
 
 } // namespace
 
 bool ReadPoint(const QString &input, Point &point, QString &reason) {
     QString text = input.simplified();
+    reason.clear();
+    const bool uri = text.startsWith(QStringLiteral("geo:"), Qt::CaseInsensitive);
+    const bool link =
+        text.contains(QStringLiteral("://")) || text.startsWith(QStringLiteral("www."));
+    if (text.size() > (uri || link ? MaxLinkChars : MaxPointChars))
+        return reason = QStringLiteral("zu lang für einen Punkt"), false;
     for (const auto &[from, to] :
          {std::pair{u'′', u'\''}, {u'″', u'"'}, {u'’', u'\''}, {u'”', u'"'}})
         text.replace(QChar(from), QChar(to));
-    reason.clear();
     // Degrees hold nothing but these: an address is turned away before any decoding.
     static const QRegularExpression degrees(QStringLiteral("^[-+0-9.,;:°'\" NSEWOnsewo]+$"));
     const bool read =
-        text.startsWith(QStringLiteral("geo:"), Qt::CaseInsensitive) ? GeoUri(text, point, reason)
-        : text.contains(QStringLiteral("://")) || text.startsWith(QStringLiteral("www."))
-            ? MapLink(text, point)
-            : Grid(text, point) || (degrees.match(text).hasMatch() && Degrees(text, point));
+        uri    ? GeoUri(text, point, reason)
+        : link ? MapLink(text, point)
+               : Grid(text, point) || (degrees.match(text).hasMatch() && Degrees(text, point));
     if (!read && reason.isEmpty()) reason = QStringLiteral("kein Punkt (oder außerhalb der Erde)");
     return read;
 }

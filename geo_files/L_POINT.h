@@ -13,11 +13,13 @@ struct Point {
 // Reads the whole text as one point, latitude first unless hemisphere letters say
 // otherwise: decimal degrees with a decimal point or comma, separated by ", ", ";" or
 // blanks ("46,6137 13,9560"); degrees, minutes and seconds or decimal minutes with ° ' "
-// ′ ″, blanks inside, N/S/E/W or O (Ost) before or after; geo: URIs (RFC 5870; another crs
-// is refused); map links with mlat=/mlon=, #map=z/lat/lon, @lat,lon, or q=lat,lon; UTM/UPS
-// ("33T 420870 5162300", "33n 420870 5162300"); MGRS ("33TVM2087062300", the square's
-// south-west corner). False, with the reason, for anything else: a point out of range, a
-// text read only in part.
+// ′ ″ or with blanks between them ("46 36 49.5 N, 13 57 21.7 E"), N/S/E/W or O (Ost)
+// before or after; geo: URIs (RFC 5870; another crs is refused), a q=lat,lon(label) their
+// point; map links, their pin (!3d!4d, mlat=/mlon=, q=lat,lon) before the view's centre
+// (#map=z/lat/lon, @lat,lon); UTM/UPS ("33T 420870 5162300", "33n 420870 5162300"); MGRS
+// ("33TVM2087062300", the square's south-west corner). False, with the reason, for anything
+// else: a point out of range, a text read only in part or in two ways ("1 2 3"), a geo: q=
+// with a name, a text over 100 characters (a link over 2000).
 bool ReadPoint(const QString &text, Point &point, QString &reason);
 
 // The point as "dms" (46°36'49.5"N 13°57'21.6"E), "dm" (46°36.825'N 13°57.360'E), "utm"

@@ -9,6 +9,7 @@
 #include "map_service/L_URLCOD.h"
 #include "map_service/L_VALUE.h"
 
+#include <GeographicLib/DMS.hpp>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -167,6 +168,10 @@ TEST(UrlEncode, AddressesAsSent) {
 }
 
 TEST(Points, EveryFormReadsToTheSamePoint) {
+    const auto dms = [](const char *text) { // GeographicLib's own reading
+        GeographicLib::DMS::flag hemisphere;
+        return GeographicLib::DMS::Decode(text, hemisphere);
+    };
     const struct {
         double latitude, longitude;
         std::vector<const char *> forms;
@@ -177,7 +182,10 @@ TEST(Points, EveryFormReadsToTheSamePoint) {
           "46°36'49.32\"N 13°57'21.6\"O", "N 46° 36' 49.32\" O 13° 57' 21.6\"",
           "46° 36.822′ N, 13° 57.36′ E", "13°57'21.6\"E 46°36'49.32\"N", "geo:46.6137,13.956",
           "GEO:46.6137,13.956,500;crs=wgs84;u=35",
-          "https://www.openstreetmap.org/?mlat=46.6137&mlon=13.956#map=17/46.6137/13.956",
+          "https://www.openstreetmap.org/?mlat=46.6137&mlon=13.956#map=12/46.65/13.9",
+          "https://www.google.com/maps/place/Velden/@46.6181,13.9587,15z/"
+          "data=!3m1!4b1!4m6!3m5!1s0x0:0x0!8m2!3d46.6137!4d13.956",
+          "geo:0,0?q=46.6137,13.956(Velden)",
           "https://www.openstreetmap.org/#map=17/46.6137/13.956",
           "https://www.google.com/maps/@46.6137,13.956,17z",
           "https://maps.google.com/?q=46.6137%2C13.956", "33T 420059.296 5162766.767",
@@ -185,6 +193,12 @@ TEST(Points, EveryFormReadsToTheSamePoint) {
         {-33.8688,
          151.2093,
          {"-33.8688, 151.2093", "33°52'7.68\"S 151°12'33.48\"E", "S33.8688 E151.2093"}},
+        {dms("46d36'49.5\"N"),
+         dms("13d57'21.7\"E"),
+         {"46 36 49.5 N, 13 57 21.7 E", "46 36 49.5 N 13 57 21.7 E", "13 57 21,7 O 46 36 49,5 N"}},
+        {dms("46d36.825'"), dms("13d57.362'"), {"N 46 36.825 E 13 57.362", "46 36.825; 13 57.362"}},
+        {dms("22d54'30\"S"), dms("43d11'47\"W"), {"S 22 54 30 W 43 11 47"}},
+        {46, 13, {"46 13"}},
     };
     for (const auto &p : points)
         for (const char *form : p.forms) {
@@ -195,9 +209,12 @@ TEST(Points, EveryFormReadsToTheSamePoint) {
             EXPECT_NEAR(read.latitude, p.latitude, 1e-6);
             EXPECT_NEAR(read.longitude, p.longitude, 1e-6);
         }
-    for (const char *text : {"9220 Velden AT", "91, 13", "46.6137, 200", "46.6137 13.956 x",
-                             "geo:46.6137,13.956;crs=EPSG:32633", "46°61'N 13°E", "N 46 N 13", "",
-                             "1e1, 2", "33T 420059", "https://example.org/?mlat=99&mlon=1"}) {
+    const std::string overlong = "46.6137, 13.956" + std::string(90, '0'); // no point is so long
+    for (const char *text :
+         {"9220 Velden AT", "91, 13", "46.6137, 200", "46.6137 13.956 x",
+          "geo:46.6137,13.956;crs=EPSG:32633", "46°61'N 13°E", "N 46 N 13", "", "1e1, 2",
+          "33T 420059", "https://example.org/?mlat=99&mlon=1", "geo:0,0?q=Velden", "46.6 13.9 500",
+          "1 2 3", "46° 13 5", "46° 0 5' N, 13 E", "46 13 N", "46-1, 13", overlong.data()}) {
         SCOPED_TRACE(text);
         L_POINT::Point read;
         QString reason;
