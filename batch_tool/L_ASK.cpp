@@ -33,9 +33,9 @@ QString RoadKilometres(const Asker &asker, double metres) {
                   QStringLiteral("%1.%2").arg(whole / 1000).arg(whole % 1000, 3, 10, QChar(u'0')));
 }
 
-// A text of a service's for a cell: in csv never a formula.
-QString Text(const Asker &asker, const QString &text) {
-    return asker.options->format == L_OUTPUT::Format::Csv ? L_OUTPUT::SafeCell(text) : text;
+// A coordinate, 7 decimals (about 1 cm); empty for none.
+QString Degrees(const Asker &asker, double degrees) {
+    return std::isfinite(degrees) ? Number(asker, L_POINT::FormatDegrees(degrees)) : QString();
 }
 
 QString Hits(qint32 hits) {
@@ -84,14 +84,6 @@ struct Found {
     L_GEOGOG::GeoQuery query;
     QList<L_MATCH::Check> checks{L_MATCH::Check()}; // 1-based, as the hits
     int chosen = 0;                                 // the hit taken; 0: none
-    QString Latitude(int hit) const {
-        return L_VALUE::FormatLike(query.HitLatitudes[hit],
-                                   query.HitCoordinates[hit].section(u',', 1, 1).trimmed());
-    }
-    QString Longitude(int hit) const {
-        return L_VALUE::FormatLike(query.HitLongitudes[hit],
-                                   query.HitCoordinates[hit].section(u',', 0, 0).trimmed());
-    }
 };
 
 // An answer whose service names no part of any hit (its legacy form) cannot be checked.
@@ -123,7 +115,7 @@ Found Locate(const Asker &asker, const L_LIST::Address &address) {
     return found;
 }
 
-Answer Geocode(const Asker &asker, qint64 row, const L_LIST::Address &address) {
+Answer Geocode(const Asker &asker, const L_LIST::Address &address) {
     const Found found = Locate(asker, address);
     const L_GEOGOG::GeoQuery &q = found.query;
     Answer answer;
@@ -131,12 +123,13 @@ Answer Geocode(const Asker &asker, qint64 row, const L_LIST::Address &address) {
     const bool ok = found.status.code == Status::Ok;
     for (int k = 1; k <= q.HitCount; ++k) {
         if (!asker.options->all && k != found.chosen) continue;
-        const QString lat = found.Latitude(k), lon = found.Longitude(k);
         if (ok)
-            answer.points.append(
-                {row, asker.options->all ? k : 1, address.text, q.HitAddresses[k], lat, lon});
-        answer.rows.append(QStringList{Number(asker, lat), Number(asker, lon),
-                                       Text(asker, q.HitAddresses[k]), Hits(q.HitCount),
+            answer.places.append({int(answer.rows.size()), asker.options->all ? k : 1,
+                                  q.HitLatitudes[k], q.HitLongitudes[k], address.text,
+                                  q.HitAddresses[k]});
+        answer.rows.append(QStringList{Degrees(asker, q.HitLatitudes[k]),
+                                       Degrees(asker, q.HitLongitudes[k]), q.HitAddresses[k],
+                                       Hits(q.HitCount),
                                        L_GEOGOG::PrecisionWord(q.HitDetails[k].precision),
                                        found.checks[k].differs.join(u',')} +
                            Coords(asker, q.HitLatitudes[k], q.HitLongitudes[k]));
@@ -150,8 +143,7 @@ Answer Geocode(const Asker &asker, qint64 row, const L_LIST::Address &address) {
 struct End {
     bool point = false;
     Found found;
-    double latitude = 0, longitude = 0;
-    QString lat, lon;
+    double latitude = std::nan(""), longitude = std::nan("");
 };
 
 End LocateEnd(const Asker &asker, const L_LIST::Address &address) {
@@ -160,15 +152,12 @@ End LocateEnd(const Asker &asker, const L_LIST::Address &address) {
     if ((end.point = PointEnd(address.text, point))) { // a point is asked of no geocoder
         end.found.status.code = Status::Ok;
         end.latitude = point.latitude, end.longitude = point.longitude;
-        end.lat = QString::number(point.latitude, 'f', 7);
-        end.lon = QString::number(point.longitude, 'f', 7);
         return end;
     }
     end.found = Locate(asker, address);
     if (const int k = end.found.chosen; k > 0) {
         end.latitude = end.found.query.HitLatitudes[k];
         end.longitude = end.found.query.HitLongitudes[k];
-        end.lat = end.found.Latitude(k), end.lon = end.found.Longitude(k);
     }
     return end;
 }
@@ -177,8 +166,8 @@ End LocateEnd(const Asker &asker, const L_LIST::Address &address) {
 QStringList EndColumns(const Asker &asker, const End &end, bool asked) {
     const int k = end.found.chosen;
     const L_GEOGOG::GeoQuery &q = end.found.query;
-    return {Text(asker, k > 0 ? q.HitAddresses[k] : QString()), Number(asker, end.lat),
-            Number(asker, end.lon), asked && !end.point ? Hits(q.HitCount) : QString(),
+    return {k > 0 ? q.HitAddresses[k] : QString(), Degrees(asker, end.latitude),
+            Degrees(asker, end.longitude), asked && !end.point ? Hits(q.HitCount) : QString(),
             k > 0 ? L_GEOGOG::PrecisionWord(q.HitDetails[k].precision) : QString()};
 }
 
@@ -193,7 +182,10 @@ Answer Distance(const Asker &asker, const L_LIST::Question &question) {
     const bool ends = startFound && (end.found.chosen > 0 || end.point);
     if (answer.status.code == Status::Ok) { // both ends agree with the row: the road
         L_GEOGOG::RouteQuery route;
-        QString origin = start.lat + u',' + start.lon, destination = end.lat + u',' + end.lon;
+        QString origin = L_POINT::FormatDegrees(start.latitude) + u',' +
+                         L_POINT::FormatDegrees(start.longitude),
+                destination = L_POINT::FormatDegrees(end.latitude) + u',' +
+                              L_POINT::FormatDegrees(end.longitude);
         L_QUERY::QueryRoute(route, origin, destination, answer.status, asker.kept, true);
     }
     const L_STATUS::ServiceStatus &s = answer.status;
@@ -215,7 +207,7 @@ Answer Distance(const Asker &asker, const L_LIST::Question &question) {
     return answer;
 }
 
-Answer Reverse(const Asker &asker, qint64 row, const QString &question) {
+Answer Reverse(const Asker &asker, const QString &question) {
     L_POINT::Point point;
     QString reason;
     if (!L_POINT::ReadPoint(question, point, reason)) return Without(asker, Status::BadInput);
@@ -224,27 +216,24 @@ Answer Reverse(const Asker &asker, qint64 row, const QString &question) {
     query.Latitude = point.latitude;
     query.Longitude = point.longitude;
     L_QUERY::QueryReverse(query, answer.status, asker.kept);
-    const QString lat = QString::number(point.latitude, 'f', 7),
-                  lon = QString::number(point.longitude, 'f', 7);
     if (answer.status.code == Status::Ok)
-        answer.points.append({row, 1, question, query.Address, lat, lon});
-    answer.rows.append(QStringList{Text(asker, query.Address), Text(asker, query.Road),
-                                   Text(asker, query.HouseNumber), Text(asker, query.Postcode),
-                                   Text(asker, query.City), Text(asker, query.Country)} +
+        answer.places.append({0, 1, point.latitude, point.longitude, question, query.Address});
+    answer.rows.append(QStringList{query.Address, query.Road, query.HouseNumber, query.Postcode,
+                                   query.City, query.Country} +
                        Coords(asker, point.latitude, point.longitude));
     return answer;
 }
 
-Answer AskOnce(const Asker &asker, qint64 row, const L_LIST::Question &question) {
+Answer AskOnce(const Asker &asker, const L_LIST::Question &question) {
     switch (asker.options->mode) {
     case Mode::Geocode:
-        return Geocode(asker, row, question.addresses.value(0));
+        return Geocode(asker, question.addresses.value(0));
     case Mode::Distance:
         return Distance(asker, question);
     case Mode::Reverse:
         break;
     }
-    return Reverse(asker, row, question.addresses.value(0).text);
+    return Reverse(asker, question.addresses.value(0).text);
 }
 
 // Every record as wide as the columns the mode adds (less the status).
@@ -298,11 +287,11 @@ Answer Without(const Asker &asker, L_STATUS::Status status) {
     return Padded(asker, answer);
 }
 
-Answer Ask(const Asker &asker, qint64 row, const L_LIST::Question &question) {
+Answer Ask(const Asker &asker, const L_LIST::Question &question) {
     for (const L_LIST::Address &address : question.addresses)
         if (address.text.size() > MaxQuestion) return Without(asker, Status::BadInput);
     for (int attempt = 0;; ++attempt) {
-        Answer answer = Padded(asker, AskOnce(asker, row, question));
+        Answer answer = Padded(asker, AskOnce(asker, question));
         const L_STATUS::ServiceStatus &s = answer.status;
         if (!L_STATUS::Passing(s) || s.code == Status::File || attempt == Retries ||
             L_INET::StopRequested())

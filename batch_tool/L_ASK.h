@@ -17,8 +17,8 @@ constexpr int Retries = 3;                // after a passing failure: 2, 4 and 8
 // What one row's question gave.
 struct Answer {
     L_STATUS::ServiceStatus status;
-    QList<QStringList> rows;       // csv: the added columns but status, a record each
-    QList<L_OUTPUT::Point> points; // point formats: the places (none for a MISMATCH)
+    QList<QStringList> rows;       // the added columns but status, a record each
+    QList<L_OUTPUT::Place> places; // the records that are places (none for a MISMATCH)
     qint64 laterS = -1;            // the server asked to wait this long, longer than a run may
 };
 
@@ -32,11 +32,11 @@ struct Asker {
 
 // The names of the columns a mode adds, status last.
 QStringList AddedColumns(const L_BATCH::Options &options);
-// The answer of row `row` to its question, asked again after a passing failure
+// The answer of a row's question, asked again after a passing failure
 // (Retry-After for 429 and 503, else 2, 4 and 8 s; GEODATEN_RETRY_MS sets the 2 s). Every
 // hit is checked against the row's postcode and town (L_MATCH): the first that agrees is
 // taken; where the row names either and none agrees, the status is MISMATCH.
-Answer Ask(const Asker &asker, qint64 row, const L_LIST::Question &question);
+Answer Ask(const Asker &asker, const L_LIST::Question &question);
 // The answer of a row without a question to ask: EMPTY, COLUMNS.
 Answer Without(const Asker &asker, L_STATUS::Status status);
 

@@ -8,8 +8,6 @@ namespace L_BATCH {
 
 namespace {
 
-using L_OUTPUT::Format;
-
 // An option: its names, the name of its value (none for a flag), its help, and how its
 // value goes into the options (false, with a message, for a value that does not do).
 struct Option {
@@ -64,9 +62,9 @@ const Option Table[] = {
      "FORMAT",
      "csv (Vorgabe), geojson, gpx oder kml: ein Punkt je Treffer",
      [](Options &o, const QString &v, QString &m) {
-         if (L_OUTPUT::FormatNamed(v, o.format)) return true;
+         if ((o.writer = L_OUTPUT::Named(v))) return true;
          int k = 0;
-         return Choose(v, L_OUTPUT::FormatNames(), k, m, "--format");
+         return Choose(v, L_OUTPUT::Names(), k, m, "--format");
      }},
     {{"all"},
      nullptr,
@@ -182,8 +180,7 @@ QString ParserMessage(const QCommandLineParser &parser) {
 // What the options may not be together.
 bool Consistent(const Options &o, QString &message) {
     const bool distance = o.mode == Mode::Distance, reverse = o.mode == Mode::Reverse;
-    if (distance &&
-        (o.format != Format::Csv || o.all || !o.column.isEmpty() || !o.coords.isEmpty()))
+    if (distance && (o.writer->points || o.all || !o.column.isEmpty() || !o.coords.isEmpty()))
         message = QStringLiteral(
             "distance schreibt nur csv und kennt --all, --column und --coords nicht");
     else if (!distance && (!o.from.isEmpty() || !o.to.isEmpty() || o.year > 0))

@@ -12,10 +12,10 @@ enum class Mode { Geocode, Distance, Reverse };
 
 struct Options {
     Mode mode = Mode::Geocode;
-    QString input = QStringLiteral("-"); // a file, or "-" for standard input
-    QString output;                      // a file; empty for standard output
-    QString failed;                      // --failed: the rows without a result
-    L_OUTPUT::Format format = L_OUTPUT::Format::Csv;
+    QString input = QStringLiteral("-");              // a file, or "-" for standard input
+    QString output;                                   // a file; empty for standard output
+    QString failed;                                   // --failed: the rows without a result
+    const L_OUTPUT::Writer *writer = L_OUTPUT::Csv(); // --format
     bool all = false, resume = false, quiet = false, noCache = false;
     QString encoding;         // --encoding: "utf-8" or "windows-1252"; empty: told by the file
     QStringList column;       // --column: the address's columns, joined with ", "

@@ -9,10 +9,11 @@ namespace {
 using L_BATCH::Options;
 
 // The output's dialect is the input's; a byte order mark tells spreadsheets it is UTF-8.
-void Prepare(const L_LIST::List &list, L_OUTPUT::Output &out, L_OUTPUT::Format format,
-             const QString &name) {
-    out.format = format;
+void Prepare(const L_LIST::List &list, L_OUTPUT::Output &out, const L_OUTPUT::Writer *writer,
+             const QString &name, const QStringList &added) {
+    out.writer = writer;
     out.name = name;
+    out.added = added;
     out.delimiter = list.dialect.delimiter;
     out.lineEnd = list.dialect.lineEnd;
     out.sepLine = list.dialect.sepLine;
@@ -26,8 +27,7 @@ QString Unwritable(const QString &name, const QFileDevice &file) {
 
 // The output file, locked for this run: a second run on it is refused. An earlier output
 // is only read until the end, where the new one takes its place.
-int OpenFile(Files &f, const Options &o, const L_LIST::List &list, const QStringList &added,
-             QString &message) {
+int OpenFile(Files &f, const Options &o, const L_LIST::List &list, QString &message) {
     f.lock.setFileName(o.output);
     if (!f.lock.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         return message = Unwritable(o.output, f.lock), L_BATCH::ExitUsage;
@@ -41,7 +41,7 @@ int OpenFile(Files &f, const Options &o, const L_LIST::List &list, const QString
         f.out.device = &f.lock;
         return 0;
     }
-    if (!L_RESUME::Recognise(o.output, f.out, added, list, o, f.earlier, message))
+    if (!L_RESUME::Recognise(o.output, f.out, list, o, f.earlier, message))
         return L_BATCH::ExitUsage;
     f.replacement.setFileName(o.output);
     if (!f.replacement.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -50,23 +50,38 @@ int OpenFile(Files &f, const Options &o, const L_LIST::List &list, const QString
     return 0;
 }
 
+// The list of the rows without a result, locked as the output is, emptied only then.
 int OpenFailed(Files &f, const Options &o, const L_LIST::List &list, QString &message) {
-    Prepare(list, f.failed, L_OUTPUT::Format::Csv, o.failed);
+    Prepare(list, f.failed, L_OUTPUT::Csv(), o.failed, {QStringLiteral("status")});
     f.failedFile.setFileName(o.failed);
-    if (!f.failedFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (!f.failedFile.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         return message = Unwritable(o.failed, f.failedFile), L_BATCH::ExitUsage;
+    if (!L_PFADE::TryLock(f.failedFile)) {
+        message = QStringLiteral("%1 wird gerade von einem anderen Lauf geschrieben").arg(o.failed);
+        return L_BATCH::ExitUsage;
+    }
+    f.failedFile.resize(0);
     f.failed.device = &f.failedFile;
-    return L_OUTPUT::Begin(f.failed, {QStringLiteral("status")}) ? 0 : L_BATCH::ExitWrite;
+    return L_OUTPUT::Begin(f.failed) ? 0 : L_BATCH::ExitWrite;
+}
+
+// Without a result: the status of a failure, but not of an empty row.
+bool Failed(const QString &status) {
+    const L_STATUS::Status code = L_STATUS::FromWord(status).code;
+    return code != L_STATUS::Status::Ok && code != L_STATUS::Status::Empty;
 }
 
 } // namespace
 
 bool Distinct(const Options &o, QString &message) {
-    const auto same = [](const QString &a, const QString &b) {
-        return !a.isEmpty() && !b.isEmpty() && L_PFADE::SameFile(a, b);
+    const bool standardInput = o.input == QStringLiteral("-");
+    const auto input = [&](const QString &output) {
+        return standardInput ? L_PFADE::IsStandardInput(output)
+                             : L_PFADE::SameFile(o.input, output);
     };
     for (const QString &output : {o.output, o.failed})
-        if (same(o.input, output) || (output == o.failed && same(o.output, output)))
+        if (!output.isEmpty() && (input(output) || (output == o.failed && !o.output.isEmpty() &&
+                                                    L_PFADE::SameFile(o.output, output))))
             message = QStringLiteral("%1 ist die Eingabe oder die andere Ausgabe; "
                                      "bitte eine andere Ausgabedatei nennen")
                           .arg(output);
@@ -75,32 +90,34 @@ bool Distinct(const Options &o, QString &message) {
 
 int Open(Files &f, const Options &o, const L_LIST::List &list, const QStringList &added,
          QString &message) {
-    Prepare(list, f.out, o.format,
-            o.output.isEmpty() ? QStringLiteral("Standardausgabe") : o.output);
+    Prepare(list, f.out, o.writer,
+            o.output.isEmpty() ? QStringLiteral("Standardausgabe") : o.output, added);
     int exit = 0;
     if (o.output.isEmpty()) {
         f.stdoutFile.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered); // the descriptor
         f.out.device = &f.stdoutFile;
-    } else if ((exit = OpenFile(f, o, list, added, message)) != 0) {
+    } else if ((exit = OpenFile(f, o, list, message)) != 0) {
         return exit;
     }
-    if (!L_OUTPUT::Begin(f.out, added)) return L_BATCH::ExitWrite;
+    if (!L_OUTPUT::Begin(f.out)) return L_BATCH::ExitWrite;
     return o.failed.isEmpty() ? 0 : OpenFailed(f, o, list, message);
 }
 
-bool Write(Files &f, QStringList fields, const L_ASK::Answer &answer) {
+bool Write(Files &f, qint64 row, QStringList fields, const L_ASK::Answer &answer) {
     while (fields.size() < f.out.columns.size()) fields.append(QString());
     const QString status = L_STATUS::Word(answer.status);
-    bool ok = true;
-    if (f.out.format != L_OUTPUT::Format::Csv)
-        for (const L_OUTPUT::Point &point : answer.points)
-            ok = ok && L_OUTPUT::Place(f.out, fields, point);
-    else
-        for (const QStringList &added : answer.rows)
-            ok = ok && L_OUTPUT::Record(f.out, fields + added + QStringList{status});
-    const L_STATUS::Status code = answer.status.code;
-    if (ok && f.failed.device && code != L_STATUS::Status::Ok && code != L_STATUS::Status::Empty)
-        ok = L_OUTPUT::Record(f.failed, fields + QStringList{status});
+    L_OUTPUT::Row written{row, fields, answer.rows, answer.places};
+    for (QStringList &record : written.records) record.append(status);
+    bool ok = L_OUTPUT::Write(f.out, written);
+    if (ok && f.failed.device && Failed(status))
+        ok = L_OUTPUT::Write(f.failed, {row, fields, {{status}}, {}});
+    return ok;
+}
+
+bool Copy(Files &f, const QStringList &fields, const QByteArray &records, const QString &status) {
+    bool ok = L_OUTPUT::Copy(f.out, records);
+    if (ok && f.failed.device && Failed(status))
+        ok = L_OUTPUT::Write(f.failed, {0, fields, {{status}}, {}});
     return ok;
 }
 

@@ -1,23 +1,21 @@
 #include "batch_tool/L_OUTPUT.h"
 
+#include "batch_tool/L_OUTCSV.h"
+#include "batch_tool/L_OUTGPX.h"
+#include "batch_tool/L_OUTJSN.h"
+#include "batch_tool/L_OUTKML.h"
 #include "map_service/L_VALUE.h"
-#include "xml_text/L_CSV.h"
 #include "xml_text/L_REPLAC.h"
 
 #include <QFileDevice>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace L_OUTPUT {
 
 namespace {
 
-const struct {
-    const char *name;
-    Format format;
-} Formats[] = {
-    {"csv", Format::Csv}, {"geojson", Format::GeoJson}, {"gpx", Format::Gpx}, {"kml", Format::Kml}};
+// The formats, the first the default.
+const Writer *const Writers[] = {&L_OUTCSV::Format, &L_OUTJSN::Format, &L_OUTGPX::Format,
+                                 &L_OUTKML::Format};
 
 // Whole bytes, flushed to the system; on failure the file is cut back to its last
 // complete record and the reason kept.
@@ -35,157 +33,102 @@ bool Put(Output &out, const QByteArray &bytes) {
     return false;
 }
 
-// Coordinates in the form the formats ask for: decimal points, no exponent.
-QString Coordinate(const QString &serviceText) {
-    return L_VALUE::FormatServiceNumber(L_VALUE::LeadingNumber(serviceText));
-}
-
-QString RowId(const Point &point) {
-    return QString::number(point.row) +
-           (point.hit > 1 ? u'.' + QString::number(point.hit) : QString());
-}
-
-// Text for XML: escaped, and without the characters XML cannot hold.
-QString Xml(const QString &text) {
-    return L_REPLAC::Clean(text).toHtmlEscaped();
-}
-
-// The row's columns as elements named `element` with a "name" attribute, each value as
-// the element's text or in a child `valueElement`.
-QString ColumnElements(const Output &out, const QStringList &fields, const QString &element,
-                       const QString &valueElement) {
-    QString xml;
-    for (qsizetype k = 0; k < out.columns.size(); ++k) {
-        const QString value =
-            valueElement.isEmpty()
-                ? Xml(fields.value(k))
-                : QStringLiteral("<%1>%2</%1>").arg(valueElement, Xml(fields.value(k)));
-        xml += QStringLiteral("<%1 name=\"%2\">%3</%1>").arg(element, Xml(out.columns[k]), value);
-    }
-    return xml;
-}
-
-QByteArray GeoJsonFeature(const Output &out, const QStringList &fields, const Point &point) {
-    QJsonObject properties{{QStringLiteral("name"), point.name},
-                           {QStringLiteral("description"), point.description}};
-    for (qsizetype k = 0; k < out.columns.size(); ++k)
-        properties.insert(out.columns[k], fields.value(k));
-    const QJsonObject geometry{
-        {QStringLiteral("type"), QStringLiteral("Point")},
-        {QStringLiteral("coordinates"), QJsonArray{L_VALUE::LeadingNumber(point.longitude),
-                                                   L_VALUE::LeadingNumber(point.latitude)}}};
-    const QJsonObject feature{{QStringLiteral("type"), QStringLiteral("Feature")},
-                              {QStringLiteral("id"), RowId(point)},
-                              {QStringLiteral("geometry"), geometry},
-                              {QStringLiteral("properties"), properties}};
-    return QJsonDocument(feature).toJson(QJsonDocument::Compact);
-}
-
-QString GpxWaypoint(const Output &out, const QStringList &fields, const Point &point) {
-    return QStringLiteral("<wpt lat=\"%1\" lon=\"%2\"><name>%3</name><desc>%4</desc><extensions>"
-                          "<geodaten:row>%5</geodaten:row>%6</extensions></wpt>")
-        .arg(Coordinate(point.latitude), Coordinate(point.longitude), Xml(point.name),
-             Xml(point.description), RowId(point),
-             ColumnElements(out, fields, QStringLiteral("geodaten:column"), QString()));
-}
-
-QString KmlPlacemark(const Output &out, const QStringList &fields, const Point &point) {
-    return QStringLiteral("<Placemark id=\"r%1\"><name>%2</name><description>%3</description>"
-                          "<ExtendedData>%4</ExtendedData><Point><coordinates>%5,%6</coordinates>"
-                          "</Point></Placemark>")
-        .arg(RowId(point), Xml(point.name), Xml(point.description),
-             ColumnElements(out, fields, QStringLiteral("Data"), QStringLiteral("value")),
-             Coordinate(point.longitude), Coordinate(point.latitude));
-}
-
-// A GeoJSON record line less a separator an earlier run wrote before it.
-QByteArray Feature(Output &out, QByteArray line) {
-    if (line.startsWith(',')) line.remove(0, 1);
-    const QByteArray separated = (out.firstFeature ? QByteArray() : QByteArray(",")) + line;
-    out.firstFeature = false;
-    return separated;
+// A character XML 1.0 cannot hold: a non-character (U+FDD0-U+FDEF, U+xFFFE, U+xFFFF) or
+// half of a surrogate pair without its other half.
+bool NotForXml(const QString &text, qsizetype k) {
+    const char16_t c = text[k].unicode();
+    if (c >= 0xFDD0 && c <= 0xFDEF) return true;
+    if (c == 0xFFFE || c == 0xFFFF) return true;
+    if (QChar::isHighSurrogate(c))
+        return k + 1 >= text.size() || !text[k + 1].isLowSurrogate() ||
+               (QChar::surrogateToUcs4(c, text[k + 1].unicode()) & 0xFFFE) == 0xFFFE;
+    if (QChar::isLowSurrogate(c)) return k == 0 || !text[k - 1].isHighSurrogate();
+    return false;
 }
 
 } // namespace
 
-bool FormatNamed(const QString &name, Format &format) {
-    for (const auto &f : Formats)
-        if (name.toLower() == QLatin1String(f.name)) return format = f.format, true;
-    return false;
+const Writer *Named(const QString &name) {
+    for (const Writer *writer : Writers)
+        if (name.toLower() == QLatin1String(writer->name)) return writer;
+    return nullptr;
 }
 
-QStringList FormatNames() {
+QStringList Names() {
     QStringList names;
-    for (const auto &f : Formats) names.append(QString::fromLatin1(f.name));
+    for (const Writer *writer : Writers) names.append(QString::fromLatin1(writer->name));
     return names;
 }
 
-QByteArray Opening(const Output &out, const QStringList &added) {
-    switch (out.format) {
-    case Format::Csv:
-        return (out.bom ? QByteArray("\xEF\xBB\xBF") : QByteArray()) +
-               (out.sepLine ? QByteArray("sep=") + out.delimiter + out.lineEnd : QByteArray()) +
-               L_CSV::EncodeRecord(out.columns + added, out.delimiter) + out.lineEnd;
-    case Format::GeoJson:
-        return "{\"type\":\"FeatureCollection\",\"features\":[\n";
-    case Format::Gpx:
-        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx "
-               "xmlns=\"http://www.topografix.com/GPX/1/1\" "
-               "xmlns:geodaten=\"https://geodaten.invalid/columns\" version=\"1.1\" "
-               "creator=\"geodaten-batch\">\n";
-    case Format::Kml:
-        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml "
-               "xmlns=\"http://www.opengis.net/kml/2.2\">\n"
-               "<Document>\n";
-    }
-    return QByteArray();
+const Writer *Csv() {
+    return Writers[0];
 }
 
-QByteArray Closing(const Output &out) {
-    switch (out.format) {
-    case Format::Csv:
-        return QByteArray();
-    case Format::GeoJson:
-        return "]}\n";
-    case Format::Gpx:
-        return "</gpx>\n";
-    case Format::Kml:
-        return "</Document>\n</kml>\n";
-    }
-    return QByteArray();
+bool Begin(Output &out) {
+    return Put(out, out.writer->opening(out));
 }
 
-bool Begin(Output &out, const QStringList &added) {
-    return Put(out, Opening(out, added));
-}
-
-bool Record(Output &out, const QStringList &fields) {
-    return Put(out, L_CSV::EncodeRecord(fields, out.delimiter) + out.lineEnd);
-}
-
-bool Place(Output &out, const QStringList &fields, const Point &point) {
-    QByteArray line;
-    if (out.format == Format::GeoJson) line = Feature(out, GeoJsonFeature(out, fields, point));
-    if (out.format == Format::Gpx) line = GpxWaypoint(out, fields, point).toUtf8();
-    if (out.format == Format::Kml) line = KmlPlacemark(out, fields, point).toUtf8();
-    return Put(out, line + '\n');
+bool Write(Output &out, const Row &row) {
+    return Put(out, out.writer->records(out, row));
 }
 
 bool Copy(Output &out, const QByteArray &records) {
-    if (out.format != Format::GeoJson) return Put(out, records);
-    QByteArray lines;
-    for (const QByteArray &line : records.split('\n'))
-        if (!line.isEmpty()) lines += Feature(out, line) + '\n';
-    return Put(out, lines);
+    return Put(out, out.writer->again ? out.writer->again(out, records) : records);
 }
 
 bool End(Output &out) {
-    return Put(out, Closing(out));
+    return Put(out, out.writer->closing(out));
 }
 
-QString SafeCell(const QString &text) {
-    static const QString risky = QStringLiteral("=+-@\t\r");
-    return !text.isEmpty() && risky.contains(text[0]) ? u'\'' + text : text;
+QString RowId(qint64 row, int hit) {
+    return QString::number(row) + (hit > 1 ? u'.' + QString::number(hit) : QString());
+}
+
+QList<std::pair<QString, QString>> Properties(const Output &out, const Row &row,
+                                              const Place &place) {
+    QList<std::pair<QString, QString>> properties;
+    for (qsizetype k = 0; k < out.columns.size(); ++k)
+        properties.append({out.columns[k], row.fields.value(k)});
+    const QStringList &values = row.records.value(place.record);
+    for (qsizetype k = 0; k < out.added.size(); ++k)
+        if (out.added[k] != QStringLiteral("lat") && out.added[k] != QStringLiteral("lon"))
+            properties.append({out.added[k], values.value(k)});
+    return properties;
+}
+
+QString XmlChars(const QString &text) {
+    const QString clean = L_REPLAC::Clean(text);
+    QString kept;
+    kept.reserve(clean.size());
+    for (qsizetype k = 0; k < clean.size(); ++k)
+        if (!NotForXml(clean, k)) kept += clean[k];
+    return kept;
+}
+
+QString XmlText(const QString &text) {
+    return XmlChars(text).toHtmlEscaped();
+}
+
+QString Coordinate(double degrees) {
+    return L_VALUE::FormatServiceNumber(degrees);
+}
+
+bool NextLines(Reading &reading, Group &group,
+               const std::function<bool(const QByteArray &, Group &)> &parse) {
+    group = Group();
+    for (Group line;;) {
+        const qint64 from = reading.file->pos();
+        const QByteArray text = reading.file->readLine();
+        line = Group();
+        const bool record = text.endsWith('\n') && reading.file->pos() <= reading.end &&
+                            parse(text.trimmed(), line);
+        if (!record || (group.row > 0 && line.row != group.row)) {
+            reading.file->seek(from); // another row's, or the end: read again next time
+            return group.row > 0;
+        }
+        if (group.row == 0) group = line;
+        group.bytes += text;
+    }
 }
 
 } // namespace L_OUTPUT

@@ -10,34 +10,22 @@
 
 namespace L_RESUME {
 
-// One input row's records in the earlier output.
-struct Group {
-    qint64 row = 0;     // 0: none
-    QStringList fields; // the input's columns of its first record
-    QString status;     // csv: its status word
-    QByteArray bytes;   // the records as they stand
-};
-
 struct Earlier {
-    L_OUTPUT::Format format = L_OUTPUT::Format::Csv;
-    QFile records, bytes; // the file, read as records and as bytes
+    const L_OUTPUT::Output *out = nullptr; // as this run writes it
+    QFile records, bytes;                  // the file, read as records and as bytes
+    L_OUTPUT::Reading reading;
     qint64 opening = 0;   // the bytes of its opening
-    qint64 end = 0;       // the bytes of its complete records
     qint64 rows = 0;      // the input rows it holds
-    L_CSV::Source source;
-    QStringList columns;        // the input's header
-    int width = 0, hitsAt = -1; // csv: the input's columns; where "hits" stands (--all)
-    Group next;                 // read ahead
+    L_OUTPUT::Group next; // read ahead
 };
 
 // Recognises the file as an output of this list written with these options: its opening
 // as this run would write it, and each record's input columns equal to its input row's.
 // The file is only read. False, with a message, when it is not such an output.
-bool Recognise(const QString &path, const L_OUTPUT::Output &out, const QStringList &added,
-               const L_LIST::List &list, const L_BATCH::Options &options, Earlier &earlier,
-               QString &message);
+bool Recognise(const QString &path, const L_OUTPUT::Output &out, const L_LIST::List &list,
+               const L_BATCH::Options &options, Earlier &earlier, QString &message);
 // The earlier records of input row `row` (rows are asked in order): false when it holds
-// none; `final` false when their status was a passing failure.
-bool Records(Earlier &earlier, qint64 row, QByteArray &bytes, bool &final);
+// none; `status` their status word, `fields` the input's columns as they stand there.
+bool Records(Earlier &earlier, qint64 row, QByteArray &bytes, QString &status);
 
 } // namespace L_RESUME

@@ -33,11 +33,16 @@ std::atomic<bool> interrupted{false}; // by a signal
 // A row's result as it waits for its turn to be written.
 struct Result {
     bool ready = false;
-    QStringList fields;
+    QStringList fields; // the columns written back
     L_ASK::Answer answer;
-    QByteArray earlier; // records of an earlier output: copied instead (resume)
+    QByteArray earlier;    // records of an earlier output: copied instead (resume)
+    QString earlierStatus; // their status
     bool copy = false, kept = false;
 };
+
+// Rows read ahead of the one written next: with --parallel, rows behind one that waits
+// long are asked meanwhile (and held here, in order) until this many wait.
+constexpr qint64 MaxHeldRows = 8192;
 
 struct Job {
     const Options &options;
@@ -53,6 +58,7 @@ struct Job {
     std::deque<std::pair<qint64, L_LIST::Question>> questions;
     std::map<qint64, Result> results;
     qint64 read = 0, laterS = -1;
+    bool listChanged = false;                    // the list has fewer rows than the survey counted
     std::atomic<qint64> nextWrite{1}, worked{0}; // read by a worker's progress line too
     bool inputDone = false;
     QString waiting;
@@ -90,6 +96,9 @@ struct Session {
     L_CACHE::Cache cache;
     L_INET::Kept cached, kept;
     L_ASK::Asker asker;
+    Session() = default;
+    Session(const Session &) = delete; // the keepers point at its members
+    Session &operator=(const Session &) = delete;
 };
 
 void Open(Job &job, Session &s) {
@@ -120,7 +129,7 @@ bool AskNext(Job &job, Session &s, bool wait) {
         job.questions.pop_front();
     }
     L_KEEP::StartRow(L_LIST::Recurs(job.survey, question.second));
-    L_ASK::Answer answer = L_ASK::Ask(s.asker, question.first, question.second);
+    L_ASK::Answer answer = L_ASK::Ask(s.asker, question.second);
     const std::lock_guard<std::mutex> lock(job.mutex);
     Result &result = job.results[question.first];
     result.answer = std::move(answer);
@@ -141,14 +150,16 @@ void Work(Job &job) {
 
 // --- Reading and writing, on the main thread. ---
 
-// Reads row `row` and either makes its result at once or hands its question on.
-void ReadRow(Job &job, L_CSV::Source &source, qint64 row) {
+// Reads row `row` and either makes its result at once or hands its question on; false
+// when the list no longer has it (changed since the survey).
+bool ReadRow(Job &job, L_CSV::Source &source, qint64 row) {
     Result result;
     qint64 line = 0;
-    L_CSV::ReadRecord(source, result.fields, line);
-    bool final = false;
+    if (L_CSV::ReadRecord(source, result.fields, line) == L_CSV::Read::End) return false;
     const bool earlier =
-        job.files.resuming && L_RESUME::Records(job.files.earlier, row, result.earlier, final);
+        job.files.resuming &&
+        L_RESUME::Records(job.files.earlier, row, result.earlier, result.earlierStatus);
+    const bool final = earlier && !L_STATUS::Passing(L_STATUS::FromWord(result.earlierStatus));
     const L_LIST::Question question = L_LIST::Ask(job.list, result.fields);
     const L_ASK::Asker asker{&job.options, nullptr, job.files.out.delimiter, {}};
     if (earlier && final) {
@@ -165,14 +176,18 @@ void ReadRow(Job &job, L_CSV::Source &source, qint64 row) {
     job.results[row] = std::move(result);
     job.read = row;
     job.changed.notify_all();
+    return true;
 }
 
+// A written row in the summary's counts, an earlier output's by its status too, so that a
+// resumed run ends as an uninterrupted one would.
 void Count(Job &job, const Result &result) {
     ++job.written;
-    if (result.copy) return void(++job.copied);
-    ++job.worked;
+    job.copied += result.copy;
+    job.worked += !result.copy;
     job.kept += result.kept;
-    switch (result.answer.status.code) {
+    switch (result.copy ? L_STATUS::FromWord(result.earlierStatus).code
+                        : result.answer.status.code) {
     case Status::Ok:
         return void(++job.found);
     case Status::Empty:
@@ -195,8 +210,10 @@ bool WriteReady(Job &job) {
             result = std::move(next->second);
             job.results.erase(next);
         }
-        const bool written = result.copy ? L_OUTPUT::Copy(job.files.out, result.earlier)
-                                         : L_FILES::Write(job.files, result.fields, result.answer);
+        const bool written =
+            result.copy
+                ? L_FILES::Copy(job.files, result.fields, result.earlier, result.earlierStatus)
+                : L_FILES::Write(job.files, job.nextWrite, result.fields, result.answer);
         if (!written) return false;
         Count(job, result);
         ++job.nextWrite;
@@ -214,8 +231,12 @@ bool Pump(Job &job) {
         workers.emplace_back(Work, std::ref(job));
     bool ok = true;
     while ((ok = WriteReady(job)) && !halt && job.nextWrite <= job.survey.rows) {
-        if (job.read < job.survey.rows && job.read - (job.nextWrite - 1) < job.workers) {
-            ReadRow(job, source, job.read + 1);
+        const qint64 held = job.workers > 1 ? MaxHeldRows : 1;
+        if (job.read < job.survey.rows && job.read - (job.nextWrite - 1) < held) {
+            if (!ReadRow(job, source, job.read + 1)) {
+                job.listChanged = true;
+                break;
+            }
             if (job.workers == 1) AskNext(job, own, false);
             continue;
         }
@@ -224,7 +245,7 @@ bool Pump(Job &job) {
         lock.unlock();
         ShowProgress(job);
     }
-    if (!ok) halt = true; // no further requests
+    if (!ok || job.listChanged) halt = true; // no further requests
     {
         const std::lock_guard<std::mutex> lock(job.mutex);
         job.inputDone = true;
@@ -240,12 +261,12 @@ bool KeepEarlier(Job &job) {
     if (!job.files.resuming) return true;
     for (qint64 row = job.nextWrite; row <= job.files.earlier.rows; ++row) {
         QByteArray bytes;
-        bool final = false;
+        QString status;
         const auto held = job.results.find(row);
         if (held != job.results.end() && !held->second.earlier.isEmpty())
             bytes = held->second.earlier;
         else if (row > job.read)
-            L_RESUME::Records(job.files.earlier, row, bytes, final);
+            L_RESUME::Records(job.files.earlier, row, bytes, status);
         if (!bytes.isEmpty() && !L_OUTPUT::Copy(job.files.out, bytes)) return false;
     }
     return true;
@@ -304,6 +325,13 @@ int Finish(Job &job, bool written) {
     }
     L_TERM::Say(Summary(job) + (interrupted ? QStringLiteral(", abgebrochen") : QString()));
     if (interrupted) return L_BATCH::ExitInterrupted;
+    if (job.listChanged) {
+        L_TERM::Say(QStringLiteral("%1 hat sich während des Laufs geändert: nach Zeile %2 fehlen "
+                                   "Zeilen; bitte neu starten")
+                        .arg(job.list.name)
+                        .arg(job.read));
+        return L_BATCH::ExitUsage;
+    }
     if (job.laterS >= 0) {
         const QString when = QDateTime::currentDateTime()
                                  .addSecs(job.laterS)
@@ -331,6 +359,7 @@ void Interrupt() {
 }
 
 int Run(const Options &options) {
+    halt = interrupted = false; // a run of its own, however many came before
     Job job(options);
     QString message, note;
     int exit = 0;

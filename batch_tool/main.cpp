@@ -31,5 +31,8 @@ int main(int argc, char *argv[]) {
     }
     std::signal(SIGINT, Stop);
     std::signal(SIGTERM, Stop);
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN); // a file-size limit is a failed write: the run ends at a row
+#endif
     return L_RUN::Run(options);
 }

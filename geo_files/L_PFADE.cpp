@@ -38,6 +38,16 @@ bool AnyEntryMatches(const QString &pattern) {
     return !dir.entryList({filter}, QDir::AllEntries | QDir::Hidden | QDir::System).isEmpty();
 }
 
+// Where a path would create its file: a symlink at it followed (also a dangling one),
+// then its folder's real path and its name.
+QString Destination(const QString &path) {
+    QFileInfo info(path);
+    for (int hops = 0; info.isSymLink() && hops < 40; ++hops)
+        info = QFileInfo(info.symLinkTarget());
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + u'/' + info.fileName();
+}
+
 } // namespace
 
 QChar NativeSeparator() {
@@ -130,8 +140,9 @@ bool TryLock(QFileDevice &file) {
 }
 
 bool SameFile(const QString &a, const QString &b) {
+    if (a.isEmpty() || b.isEmpty()) return false;
     const QFileInfo first(a), second(b);
-    if (!first.exists() || !second.exists()) return false;
+    if (!first.exists() || !second.exists()) return Destination(a) == Destination(b);
     if (first.canonicalFilePath() == second.canonicalFilePath()) return true;
 #ifdef Q_OS_WIN
     return false; // hard links: the canonical path is all Windows offers here cheaply
@@ -141,6 +152,19 @@ bool SameFile(const QString &a, const QString &b) {
     return ::stat(QFile::encodeName(a).constData(), &x) == 0 &&
            ::stat(QFile::encodeName(b).constData(), &y) == 0 && x.st_dev == y.st_dev &&
            x.st_ino == y.st_ino;
+#endif
+}
+
+bool IsStandardInput(const QString &path) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return false;
+#else
+    struct stat input {
+    }, named{};
+    return !path.isEmpty() && ::fstat(0, &input) == 0 && S_ISREG(input.st_mode) &&
+           ::stat(QFile::encodeName(path).constData(), &named) == 0 &&
+           input.st_dev == named.st_dev && input.st_ino == named.st_ino;
 #endif
 }
 

@@ -35,7 +35,12 @@ bool StandardErrorIsTerminal();
 // Takes an exclusive lock on the open file for this process without waiting; false when
 // another holds it. Closing the file gives the lock up.
 bool TryLock(QFileDevice &file);
-// True when both paths name one existing file, also through a symlink or a hard link.
+// True when both paths name one file: through a symlink or a hard link where both exist;
+// where one does not exist yet, when both would create the same one (the real folder and
+// the name, a dangling link followed). Empty paths are no file.
 bool SameFile(const QString &a, const QString &b);
+// True when the path names the file standard input reads (its device and inode; a pipe or
+// a terminal is no file). Windows: false.
+bool IsStandardInput(const QString &path);
 
 } // namespace L_PFADE

@@ -227,8 +227,7 @@ QString FormatPoint(const Point &p, const QString &form) {
         if (form == QStringLiteral("dm")) return dms(DMS::MINUTE, 3);
         if (form == QStringLiteral("geo"))
             return QStringLiteral("geo:%1,%2")
-                .arg(p.latitude, 0, 'f', 7)
-                .arg(p.longitude, 0, 'f', 7);
+                .arg(FormatDegrees(p.latitude), FormatDegrees(p.longitude));
         int zone = 0;
         bool north = true;
         double x = 0, y = 0;
@@ -247,6 +246,10 @@ QString FormatPoint(const Point &p, const QString &form) {
     } catch (const std::exception &) {
     }
     return QString();
+}
+
+QString FormatDegrees(double degrees) {
+    return QString::number(degrees, 'f', 7);
 }
 
 } // namespace L_POINT

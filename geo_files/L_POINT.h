@@ -26,5 +26,8 @@ bool ReadPoint(const QString &text, Point &point, QString &reason);
 // (33T 420870 5162300), "mgrs" (33TVM2087062300, 1 m) or "geo" (geo:46.6137500,13.9560000);
 // empty for another form or a point GeographicLib cannot write so.
 QString FormatPoint(const Point &point, const QString &form);
+// A coordinate as the program writes it to services, links and lists: decimal degrees
+// with a decimal point and 7 decimals (about 1 cm).
+QString FormatDegrees(double degrees);
 
 } // namespace L_POINT

@@ -21,7 +21,7 @@ using L_XML::XmlFirst;
 
 // A point asked about: 7 decimals, about 1 cm.
 QString Fixed(double degrees) {
-    return QString::number(degrees, 'f', 7);
+    return L_POINT::FormatDegrees(degrees);
 }
 
 // A coordinate that is wholly a finite number within `limit` degrees, written again from

@@ -1,5 +1,6 @@
 #include "map_service/L_GOOGLE.h"
 
+#include "geo_files/L_POINT.h"
 #include "map_service/L_URLCOD.h"
 #include "map_service/L_VALUE.h"
 #include "xml_text/L_REPLAC.h"
@@ -255,8 +256,8 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
 bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept) {
     query.TempFile = ResponseFilePath();
     query.RequestUrl = RequestBase() + QStringLiteral("/maps/api/geocode/xml?latlng=") +
-                       QString::number(query.Latitude, 'f', 7) + u',' +
-                       QString::number(query.Longitude, 'f', 7) + QStringLiteral("&sensor=false") +
+                       L_POINT::FormatDegrees(query.Latitude) + u',' +
+                       L_POINT::FormatDegrees(query.Longitude) + QStringLiteral("&sensor=false") +
                        KeySuffix();
     Asked asked =
         Asking("Google geocoding", "GeocodeResponse", query.RequestUrl, query.TempFile, kept);

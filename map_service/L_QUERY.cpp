@@ -65,8 +65,8 @@ bool ReversePoint(const Service &service, const L_POINT::Point &point, GeoQuery 
     query.TempFile = reverse.TempFile;
     if (status.code == L_STATUS::Status::Ok)
         L_GEOGOG::AddGeoHit(query, L_UNICOD::TextToUtf8(reverse.Address),
-                            QString::number(point.longitude, 'f', 7) + u',' +
-                                QString::number(point.latitude, 'f', 7));
+                            L_POINT::FormatDegrees(point.longitude) + u',' +
+                                L_POINT::FormatDegrees(point.latitude));
     return read;
 }
 

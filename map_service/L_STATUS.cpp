@@ -1,8 +1,12 @@
 #include "map_service/L_STATUS.h"
 
+#include "xml_text/L_REPLAC.h"
+
 namespace L_STATUS {
 
 namespace {
+
+constexpr qsizetype MaxWord = 100; // the longest of the services' own words is 22
 
 const struct {
     Status code;
@@ -70,7 +74,8 @@ void CheckRouteNumbers(ServiceStatus &status) {
 }
 
 ServiceStatus FromService(const QString &word) {
-    const QString trimmed = word.trimmed();
+    // A stranger's text: no control character or escape sequence, no novel's length.
+    const QString trimmed = L_REPLAC::Clean(word).trimmed().left(MaxWord);
     if (trimmed.isEmpty()) return Of(Status::InvalidResponse);
     if (trimmed.toUpper() == QStringLiteral("OK")) return Of(Status::Ok);
     if (trimmed == QStringLiteral("ZERO_RESULTS")) return Of(Status::ZeroResults);

@@ -45,7 +45,8 @@ bool Passing(const ServiceStatus &status);
 // the shortest metres) makes it INVALID_RESPONSE.
 void CheckRouteNumbers(ServiceStatus &status);
 // The service's word read as a status: "OK" (any case) and "ZERO_RESULTS" are ours,
-// anything else is the service's own; empty is INVALID_RESPONSE.
+// anything else is the service's own, its control characters and escape sequences removed
+// and cut at 100 characters; empty is INVALID_RESPONSE.
 ServiceStatus FromService(const QString &word);
 
 } // namespace L_STATUS

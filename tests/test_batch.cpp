@@ -250,12 +250,20 @@ TEST_F(Batch, GeocodeStatusesAndOneRequestPerAddress) {
 }
 
 TEST_F(Batch, PointFormatsParseBack) {
-    const QByteArray list = "address;note\n9220 Velden AT;\"a \"\"quoted\"\" note\"\nnichts;x\n";
-    const QJsonArray features =
-        QJsonDocument::fromJson(Run({"geocode", "--format", "geojson"}, list))["features"]
-            .toArray();
-    ASSERT_EQ(features.size(), 1) << "rows without a hit are left out";
+    const QByteArray list =
+        "note;address\n\"a \"\"quoted\"\" note\";9220 Velden AT\nx;nichts\ny;Unzeichen\n";
+    const QByteArray geojson = Run({"geocode", "--format", "geojson"}, list);
+    const QJsonArray features = QJsonDocument::fromJson(geojson)["features"].toArray();
+    ASSERT_EQ(features.size(), 2) << "rows without a hit are left out";
     EXPECT_EQ(features[0]["geometry"]["coordinates"].toArray(), QJsonArray({13.955421, 46.612498}));
+    EXPECT_TRUE(
+        geojson.contains("\"properties\":{\"name\":\"9220 Velden AT\",\"description\":"
+                         "\"Velden am Wörthersee, Bezirk Villach-Land, Kärnten, 9220, "
+                         "Österreich\",\"note\":\"a \\\"quoted\\\" note\",\"address\":\"9220 "
+                         "Velden AT\",\"formatted_address\":"))
+        << "the list's columns in the list's order, then the program's";
+    EXPECT_TRUE(geojson.contains("\"hits\":\"3\",\"precision\":\"place\",\"mismatch\":\"\","
+                                 "\"status\":\"OK\"}"));
     for (const char *format : {"gpx", "kml"}) {
         SCOPED_TRACE(format);
         QXmlStreamReader xml(Run({"geocode", "--format", format, "--all"}, list));
@@ -267,8 +275,9 @@ TEST_F(Batch, PointFormatsParseBack) {
                                         xml.attributes().value("lat").toString()
                                   : xml.readElementText());
         EXPECT_FALSE(xml.hasError()) << xml.errorString();
-        EXPECT_EQ(points,
-                  QStringList({"13.955421,46.612498", "13.8497,46.6313", "-13.9702,46.6061"}));
+        EXPECT_EQ(points, QStringList({"13.955421,46.612498", "13.8497,46.6313", "-13.9702,46.6061",
+                                       "13.9,46.6"}))
+            << "a name with U+FFFF or U+FFFE, which XML cannot hold, is still a point";
     }
 }
 
@@ -385,6 +394,9 @@ TEST_F(Batch, BadInputGetsItsMessage) {
          "Zeile 2: ein NUL-Byte"},
         {"the output is the input, through a link",
          "geocode -o " + File("link.csv") + " " + File("list.csv"), "", 2, "ist die Eingabe"},
+        {"both outputs one file that does not exist yet",
+         "geocode -o " + File("new.csv") + " --failed " + temp.path() + "/./new.csv", "", 2,
+         "die andere Ausgabe"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -395,7 +407,16 @@ TEST_F(Batch, BadInputGetsItsMessage) {
             EXPECT_EQ(Lines(out).size(), 2) << "the rows before it";
         }
     }
+    for (const char *output : {"-o", "--failed"}) { // "< list.csv": standard input is a file too
+        QProcess redirected;
+        redirected.setProcessEnvironment(Environment(service, temp.path(), false, {}));
+        redirected.setStandardInputFile(File("list.csv"));
+        redirected.start(GEODATEN_BATCH, {"geocode", output, File("link.csv")});
+        redirected.waitForFinished(20000);
+        EXPECT_EQ(redirected.exitCode(), 2) << output;
+    }
     EXPECT_EQ(ReadAll(File("list.csv")), "Adresse\n9220 Velden AT\n") << "the input untouched";
+    EXPECT_FALSE(QFile::exists(File("new.csv"))) << "nothing written";
     EXPECT_TRUE(Run({"geocode"}, "Adresse\nW\xF6rthersee\n")
                     .startsWith("\xEF\xBB\xBF"
                                 "Adresse;lat"))
@@ -408,10 +429,17 @@ TEST_F(Batch, BadInputGetsItsMessage) {
 
 TEST_F(Batch, ServiceTextIsNeverAFormulaNorAnEscape) {
     const QStringList lines = Lines(Run({"geocode", "--all"}, "Adresse;Notiz\nFormel;=SUM(A1)\n"));
-    EXPECT_EQ(lines.value(1), "Formel;=SUM(A1);46,6;13,9;\"'=HYPERLINK(\"\"http://evil.example\"\","
-                              "\"\"Velden\"\")\";2;;;OK")
+    EXPECT_EQ(lines.value(1), "Formel;=SUM(A1);46,6000000;13,9000000;\"'=HYPERLINK(\"\"http://"
+                              "evil.example\"\",\"\"Velden\"\")\";2;;;OK")
         << "the service's text gets an apostrophe, the user's own stays";
-    EXPECT_EQ(lines.value(2), "Formel;=SUM(A1);46,7;13,8;Wien;2;;;OK") << "escapes removed";
+    EXPECT_EQ(lines.value(2), "Formel;=SUM(A1);46,7000000;13,8000000;Wien;2;;;OK")
+        << "escapes removed";
+    const QString word = "\"'=HYPERLINK(\"\"http://evil.example\"\")\"";
+    EXPECT_EQ(Lines(Run({"geocode", "--failed", File("f.csv")}, "Adresse\nFormelstatus\n", true))
+                  .value(1),
+              "Formelstatus;;;;0;;;" + word)
+        << "the service's own word too, in the output and in --failed";
+    EXPECT_TRUE(ReadAll(File("f.csv")).endsWith(word.toUtf8() + "\n"));
     const QStringList google = Lines(Run({"geocode"}, "Adresse\nUnmoeglich\n", true));
     EXPECT_EQ(google.value(1), "Unmoeglich;;;;0;;;ZERO_RESULTS") << "NaN, 123.4, 1e400: no place";
     EXPECT_FALSE(errors.contains(QChar(0x1B))) << "no escape reaches the terminal";
@@ -423,10 +451,9 @@ TEST_F(Batch, NothingLost) {
     service.ClearRequests();
     QProcess full; // a medium that fills up: never a cut row, never a claim of rows not written
     full.setProcessEnvironment(Environment(service, temp.path(), false, {}));
-    full.setChildProcessModifier([] {
+    full.setChildProcessModifier([] { // as prlimit --fsize: SIGXFSZ would kill it mid-row
         const rlimit size{2500, 2500};
         ::setrlimit(RLIMIT_FSIZE, &size);
-        ::signal(SIGXFSZ, SIG_IGN);
     });
     full.start(GEODATEN_BATCH, {"geocode", "--quiet", "-o", File("cut.csv"), File("list.csv")});
     full.waitForFinished(20000);
@@ -439,12 +466,15 @@ TEST_F(Batch, NothingLost) {
     EXPECT_TRUE(said.contains(QString("%1 Zeilen, %1 gefunden").arg(rows))) << said;
     EXPECT_EQ(service.Requests().size(), size_t(rows + 1)) << "no further requests";
 
-    auto first = Start({"geocode", "--quiet", "-o", File("out.csv"), File("list.csv")},
-                       {"GEODATEN_PACE_MS=50"});
+    auto first = Start(
+        {"geocode", "--quiet", "-o", File("out.csv"), "--failed", File("f.csv"), File("list.csv")},
+        {"GEODATEN_PACE_MS=50"});
     QThread::msleep(300);
-    Run({"geocode", "-o", File("out.csv"), File("list.csv")}, "");
-    EXPECT_EQ(exitCode, 2) << "one writer at a time";
-    EXPECT_TRUE(errors.contains("wird gerade von einem anderen Lauf geschrieben")) << errors;
+    for (const QString &other : {File("out.csv"), File("other.csv")}) {
+        Run({"geocode", "-o", other, "--failed", File("f.csv"), File("list.csv")}, "");
+        EXPECT_EQ(exitCode, 2) << "one writer at a time, of either file";
+        EXPECT_TRUE(errors.contains("wird gerade von einem anderen Lauf geschrieben")) << errors;
+    }
     first->waitForFinished(20000);
     EXPECT_EQ(first->exitCode(), 0);
     EXPECT_EQ(ReadAll(File("out.csv")), whole) << "the first run unharmed";
@@ -487,8 +517,11 @@ TEST_F(Batch, ResumeAfterAKillInEveryFormat) {
              "Ort 1;1;2;x;1;;;OK\nOrt 2;;;;0;;;NETWORK\nOrt 3;;;;0;;;ZERO_RESULTS\n"
              "Ort 4;;;;0;;;HTTP 429\nOrt 5;1;2;x;1;;;OK\n");
     service.ClearRequests();
-    const QStringList lines =
-        Lines(Run({"geocode", "--resume", "-o", File("out.csv"), File("list.csv")}, ""));
+    const QStringList lines = Lines(Run(
+        {"geocode", "--resume", "-o", File("out.csv"), "--failed", File("f.csv"), File("list.csv")},
+        ""));
+    EXPECT_EQ(exitCode, 1) << "as an uninterrupted run: the kept row without a result counts";
+    EXPECT_EQ(ReadAll(File("f.csv")), "Adresse;status\nOrt 3;ZERO_RESULTS\n");
     const QStringList result = Lines(ReadAll(File("out.csv")));
     EXPECT_EQ(result.size(), 14);
     EXPECT_EQ(result.mid(1, 5),
@@ -584,8 +617,8 @@ TEST_F(Batch, EveryHitCheckedAgainstTheRow) {
          "46,6124980;13,9554210;3;place;;OK", "&countrycodes=at,de"},
         {"the commercial service's location types and partial match", "--all --country at",
          "9220 Velden AT", true,
-         "46,6247;13,8558;3;place;;OK|46,6313;13,8497;3;postcode;;OK|"
-         "46,6061;-13,9702;3;street;postcode,town,partial;OK",
+         "46,6247000;13,8558000;3;place;;OK|46,6313000;13,8497000;3;postcode;;OK|"
+         "46,6061000;-13,9702000;3;street;postcode,town,partial;OK",
          "&components=country%3Aat"},
     };
     for (const auto &c : cases) {
@@ -698,6 +731,10 @@ TEST_F(Batch, ReverseFromBothServices) {
     EXPECT_EQ(features.size(), 1);
     EXPECT_EQ(features[0]["properties"]["description"].toString(),
               "Seecorso 12, 9220 Velden am Wörthersee, Kärnten, Österreich");
+    EXPECT_EQ(features[0]["properties"]["postcode"].toString() + "|" +
+                  features[0]["properties"]["status"].toString(),
+              "9220|OK")
+        << "the address's parts as properties";
 }
 
 TEST_F(Batch, AnswersKeptInTheCache) {
