@@ -60,7 +60,7 @@ double Allowance(qint64 km, int year, int days) {
     const double first = year >= 2026 ? 0.38 : 0.30;
     const double beyond = year >= 2022 ? 0.38 : 0.35;
     return (double(qMin<qint64>(km, 20)) * first + double(qMax<qint64>(km - 20, 0)) * beyond) *
-           days;
+           (days > 0 ? days : 220);
 }
 
 // The commuter's columns: the fastest route in m, the shortest in km, its whole km rounded

@@ -195,6 +195,8 @@ bool Consistent(const Options &o, QString &message) {
         message = QStringLiteral("--lat und --lon gehören zusammen");
     else if (o.resume && o.output.isEmpty())
         message = QStringLiteral("--resume braucht -o DATEI");
+    else if (o.days > 0 && o.year == 0)
+        message = QStringLiteral("--tage gilt nur mit --pauschale JAHR");
     return message.isEmpty();
 }
 

@@ -22,7 +22,7 @@ struct Options {
     QStringList from, to;     // --from/--to (or --columns VON,NACH): the ends' columns
     QString lat, lon, point;  // --lat/--lon or --point: the point's columns
     int parallel = 1;         // --parallel: requests in flight to servers of one's own
-    int year = 0, days = 220; // --pauschale JAHR, --tage N
+    int year = 0, days = 0; // --pauschale JAHR, --tage N (0: not given, 220 days)
     QString coords;           // --coords: dms, dm, utm, mgrs or geo
     QStringList countries;    // --country: ISO 3166-1 alpha-2 codes, lower case
 };

@@ -56,8 +56,14 @@ bool ChooseEncoding(const L_BATCH::Options &options, List &list, QString &messag
     }
     using L_CSV::Encoding;
     if (!options.encoding.isEmpty()) {
-        list.dialect.encoding =
-            options.encoding == QStringLiteral("utf-8") ? Encoding::Utf8 : Encoding::Windows1252;
+        const bool utf8 = options.encoding == QStringLiteral("utf-8");
+        list.dialect.encoding = utf8 ? Encoding::Utf8 : Encoding::Windows1252;
+        if (utf8 && scan.invalid > 0)
+            note = QStringLiteral("%1 ist an %2 kein UTF-8; dort steht �, zuerst in Zeile %3")
+                       .arg(list.name, scan.invalid == 1
+                                           ? QStringLiteral("einer Stelle")
+                                           : QStringLiteral("%1 Stellen").arg(scan.invalid))
+                       .arg(scan.invalidLine);
         return true;
     }
     list.dialect.encoding = scan.invalidLine ? Encoding::Windows1252 : Encoding::Utf8;
@@ -100,6 +106,23 @@ Address FreeForm(const QString &text) {
     return address;
 }
 
+// A header that the encoding given does not read as written (UTF-8 bytes that are not, or
+// UTF-8 read as Windows-1252: "StraÃŸe") would lose its columns without a word.
+bool HeaderDecodes(const L_BATCH::Options &options, List &list, QString &message) {
+    if (options.encoding.isEmpty()) return true;
+    QBuffer header;
+    list.device->seek(list.dialect.headerAt);
+    header.setData(list.device->read(list.bodyStart - list.dialect.headerAt));
+    header.open(QIODevice::ReadOnly);
+    const L_CSV::Scan scan = L_CSV::ScanBytes(header);
+    const bool utf8 = list.dialect.encoding == L_CSV::Encoding::Utf8;
+    if (utf8 ? scan.invalid == 0 : !scan.multiByte || scan.invalid > 0) return true;
+    message = QStringLiteral("%1: die Kopfzeile ist nicht %2, wie --encoding sagt; "
+                             "ohne --encoding liest das Programm die Datei selbst")
+                  .arg(list.name, options.encoding);
+    return false;
+}
+
 } // namespace
 
 bool Open(const L_BATCH::Options &options, const QStringList &added, List &list, QString &message,
@@ -121,7 +144,8 @@ bool Open(const L_BATCH::Options &options, const QStringList &added, List &list,
     }
     list.bodyStart = Position(source);
     list.bodyLine = source.line;
-    return L_COLUMN::Choose(options, list.name, list.header, added, list.columns, message);
+    return HeaderDecodes(options, list, message) &&
+           L_COLUMN::Choose(options, list.name, list.header, added, list.columns, message);
 }
 
 L_CSV::Source Body(const List &list) {

@@ -136,6 +136,7 @@ Scan ScanBytes(QIODevice &device) {
     uchar low = 0x80, high = 0xBF; // the range of the next continuation byte
     const auto invalid = [&] {
         if (!scan.invalidLine) scan.invalidLine = line;
+        ++scan.invalid;
         pending = 0;
     };
     for (QByteArray chunk; !(chunk = device.read(ChunkBytes)).isEmpty();) {

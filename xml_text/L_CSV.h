@@ -25,6 +25,7 @@ struct Dialect {
 struct Scan {
     bool multiByte = false; // at least one valid multi-byte UTF-8 sequence
     qint64 invalidLine = 0; // the first line with a byte that is not UTF-8
+    qint64 invalid = 0;     // the sequences that are not UTF-8 (each read as U+FFFD)
     qint64 nulLine = 0;     // the first line with a NUL byte
 };
 
