@@ -2,6 +2,7 @@
 // and one chosen by the fuzzer, and every returned entry queried again. Nothing is
 // checked but survival (and the sanitizers).
 #include "xml_text/L_XML.h"
+#include "xml_text/L_XTEXT.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                              "a\\b",
                              "kml/Response/Placemark"};
     for (const QString &path : paths) {
+        L_XTEXT::TextOf(document, path);
         QStringList results;
         L_XML::XmlQuery(document, path, results);
         for (qsizetype k = 1; k < results.size() && k < 64; ++k) {

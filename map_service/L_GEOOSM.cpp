@@ -7,6 +7,7 @@
 #include "xml_text/L_REPLAC.h"
 #include "xml_text/L_UNICOD.h"
 #include "xml_text/L_XML.h"
+#include "xml_text/L_XTEXT.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -160,11 +161,16 @@ L_GEOGOG::HitParts PlaceParts(const QString &place) {
     return parts;
 }
 
+// An element's whole text as a name: children's text, CDATA and a raw ">" included.
+QString WholeText(const QString &document, const char *path) {
+    return L_REPLAC::Clean(L_UNICOD::Utf8ToText(L_XTEXT::TextOf(document, QLatin1String(path))))
+        .trimmed();
+}
+
 // The address parts of a reverse answer; a town or village stands in for a city.
 void ReadAddressParts(const QString &text, ReverseQuery &query) {
     const auto part = [&](const char *name) {
-        return NameText(
-            XmlFirst(text, QStringLiteral("reversegeocode/addressparts/") + QLatin1String(name)));
+        return WholeText(text, (QByteArray("reversegeocode/addressparts/") + name).constData());
     };
     query.Road = part("road");
     query.HouseNumber = part("house_number");
@@ -313,12 +319,10 @@ bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kep
     const L_INET::Answer answer = Ask(service, query.RequestUrl, query.TempFile, kept, status);
     if (answer.outcome != L_INET::Outcome::Replaced) return false;
     query.ResponseText = QString::fromLatin1(answer.body);
-    bool refused = false, found = false;
+    bool refused = false;
     const QString error =
         XmlFirst(query.ResponseText, QStringLiteral("reversegeocode/error"), &refused);
-    const QString result =
-        XmlFirst(query.ResponseText, QStringLiteral("reversegeocode/result"), &found);
-    query.Address = NameText(result.mid(result.lastIndexOf(u'>') + 1)); // after its attributes
+    query.Address = WholeText(query.ResponseText, "reversegeocode/result");
     ReadAddressParts(query.ResponseText, query);
     status = L_STATUS::FromService(!query.Address.isEmpty() ? "OK" : refused ? "ZERO_RESULTS" : "");
     L_INET::Remember(kept, answer, query.RequestUrl, status);

@@ -69,8 +69,10 @@ bool Passing(const ServiceStatus &status) {
 }
 
 void CheckRouteNumbers(ServiceStatus &status) {
-    for (double value : {status.DrivingMetres, status.DrivingSeconds, status.ShortestMetres})
-        if (!(value >= 0) || !std::isfinite(value)) status.code = Status::InvalidResponse;
+    const bool earthly = status.DrivingMetres >= 0 && status.DrivingMetres <= MaxRoadMetres &&
+                         status.ShortestMetres >= 0 && status.ShortestMetres <= MaxRoadMetres &&
+                         status.DrivingSeconds >= 0 && status.DrivingSeconds <= MaxRoadSeconds;
+    if (!earthly) status.code = Status::InvalidResponse; // NaN fails every comparison too
 }
 
 ServiceStatus FromService(const QString &word) {

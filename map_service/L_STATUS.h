@@ -41,8 +41,10 @@ ServiceStatus FromWord(const QString &word);
 // A failure that may pass: no answer, HTTP 429 or 5xx, OVER_QUERY_LIMIT, the response file.
 // A run asks such a row again.
 bool Passing(const ServiceStatus &status);
-// A route answer's numbers: a missing, negative or infinite one (driving metres, seconds,
-// the shortest metres) makes it INVALID_RESPONSE.
+// No road on Earth is longer than its circumference, nor takes longer than 60 days.
+constexpr double MaxRoadMetres = 40'075'017, MaxRoadSeconds = 60 * 86400;
+// A route answer's numbers: a missing, negative, infinite or unearthly one (driving metres,
+// seconds, the shortest metres) makes it INVALID_RESPONSE.
 void CheckRouteNumbers(ServiceStatus &status);
 // The service's word read as a status: "OK" (any case) and "ZERO_RESULTS" are ours,
 // anything else is the service's own, its control characters and escape sequences removed

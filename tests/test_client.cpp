@@ -97,6 +97,12 @@ TEST(Readers, RouterAnswers) {
         {R"({"code":"NoRoute","message":"Impossible route between points"})", "NoRoute", "", NAN},
         {"<html>502 Bad Gateway</html>", "INVALID_RESPONSE", "", NAN},
         {R"({"code":"Ok","routes":[{"distance":-5,"duration":10}]})", "INVALID_RESPONSE", "", NAN},
+        {R"({"code":"Ok","routes":[{"distance":1e19,"duration":10}]})", "INVALID_RESPONSE", "",
+         NAN},
+        {R"({"code":"Ok","routes":[{"distance":5,"duration":1e300}]})", "INVALID_RESPONSE", "",
+         NAN},
+        {R"({"code":"Ok","routes":[{"distance":4.1e7,"duration":9e5}]})", "INVALID_RESPONSE", "",
+         NAN},
     };
     LocaleGuard german(German);
     for (const auto &c : cases) {

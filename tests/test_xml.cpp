@@ -1,5 +1,6 @@
 // The XML reader: what callers rely on, and its odd corners, which are its behaviour.
 #include "xml_text/L_XML.h"
+#include "xml_text/L_XTEXT.h"
 
 #include "test_support.h"
 
@@ -125,4 +126,23 @@ TEST(XmlQuery, DeepDocuments) {
     for (int k = 0; k < depth; ++k) deep += "</e>";
     EXPECT_EQ(Query(deep, "e/e/e/e"), QString("<e>").repeated(depth - 4) + "x")
         << "the capture ends at the first inner end tag of its name";
+}
+
+TEST(XmlText, AsAReaderExpectsIt) {
+    const struct {
+        const char *name, *doc, *path, *text;
+    } cases[] = {
+        {"text, children, CDATA and a raw >",
+         "<r><result a=\"x>y\">Am &gt; Bach <b>7</b>, <![CDATA[Dorf &amp; Co]]> > "
+         "Ende</result></r>",
+         "r/result", "Am > Bach 7, Dorf &amp; Co > Ende"},
+        {"only at its path", "<x><r><result>no</result></r></x><r><result>yes</result></r>",
+         "R/Result", "yes"},
+        {"no comment, no instruction", "<r>a<!-- <r>b</r> -->c<?pi x?></r>", "r", "ac"},
+        {"an inner element of its name", "<r>a<r>b</r>c</r>", "r", "abc"},
+        {"empty", "<r/><r>late</r>", "r", ""},
+        {"cut off", "<r>a<b>c", "r", "ac"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(L_XTEXT::TextOf(c.doc, c.path), QString(c.text)) << c.name;
 }
