@@ -1,0 +1,67 @@
+#pragma once
+// The window's wait for a road: one helper thread for the window's lifetime that runs the
+// roads one at a time, and what becomes of the user's input meanwhile.
+#include <QEvent>
+#include <QPointer>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class QWidget;
+
+namespace L_WAIT {
+
+// The helper thread and the road it runs. The thread keeps what it set up (its limits,
+// its transfers' connections) from one road to the next.
+struct Helper {
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::function<void()> road; // the road handed over; empty once it has returned
+    bool quit = false;
+};
+
+// An input event held back, and where it went.
+struct Held {
+    QPointer<QObject> receiver;
+    std::unique_ptr<QEvent> event;
+};
+
+// A window's waits for its roads: the helper, the running road's stop flag, and what came
+// meanwhile.
+struct Waiting {
+    Helper helper;
+    std::atomic<bool> stop{false};
+    bool now = false;        // a handler waits for its road
+    bool closeAsked = false; // a close request came meanwhile
+    std::vector<Held> held;  // the user's input that came meanwhile
+};
+
+// Runs `road` on the helper thread (started at the first road, or anew after Join) while
+// the caller waits here: the wait cursor, repaints, `filter` sees every event of the
+// application, and the road gets the stop flag and the deadline of the total timeout. The
+// road's result; false, running nothing, when a wait runs already.
+bool Await(Waiting &waiting, QObject *filter, const std::function<bool()> &road);
+// Ends the helper thread once its road has returned; nothing when it never started.
+void Join(Helper &helper);
+
+// What becomes of an event that comes while the window waits.
+enum class Input { Pass, Hold, Drop };
+// The widget a mouse event or shortcut is aimed at: a widget receiver itself, or for the
+// platform window of `top` the child under the pointer; null for anything else.
+QWidget *Aim(QObject *receiver, const QEvent *event, QWidget *top);
+// Mouse events aimed into `list` are dropped (the rows they aimed at are gone); mouse
+// buttons elsewhere, keys and shortcuts are held; the rest (paint, timers, moves, a close
+// request) passes.
+Input Sort(QObject *receiver, const QEvent *event, QWidget *top, QWidget *list);
+
+// Delivers held events in their order, as they came (a click still focuses), to the
+// receivers that still exist.
+void Deliver(std::vector<Held> held);
+
+} // namespace L_WAIT
