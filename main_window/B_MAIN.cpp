@@ -185,21 +185,12 @@ B_MAIN::~B_MAIN() {
     L_WAIT::Join(wait.helper);
 }
 
-// While a road runs, the window sees every event first (AwaitRoad): the user's input is
-// held back or dropped. An arrow key on an option button switches the view by a click,
+// While a road runs, the window sees every event first (AwaitRoad) and holds the user's
+// input back or drops it. An arrow key on an option button switches the view by a click,
 // after which Qt gives the focus back to the button; it belongs on "&Beenden" after every
 // switch.
 bool B_MAIN::eventFilter(QObject *watched, QEvent *event) {
-    const L_WAIT::Input input =
-        wait.now ? L_WAIT::Sort(watched, event, this, lv) : L_WAIT::Input::Pass;
-    if (input == L_WAIT::Input::Hold) {
-        if (L_WAIT::Aim(watched, event, this) == cmdOK) wait.stop = true; // ends it at once
-        wait.held.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
-    }
-    if (input != L_WAIT::Input::Pass) {
-        event->accept(); // taken: not handed on to the parent widgets
-        return true;
-    }
+    if (L_WAIT::Take(wait, watched, event, this, lv, cmdOK)) return true;
     if (event->type() != QEvent::KeyPress || (watched != optD[0] && watched != optD[1]))
         return QWidget::eventFilter(watched, event);
     const int index = FM[1]->isVisible() ? 1 : 0;

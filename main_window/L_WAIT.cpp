@@ -37,6 +37,35 @@ bool IsMouse(const QEvent *event) {
     }
 }
 
+// The widget a mouse event or shortcut is aimed at: a widget receiver itself, or for the
+// platform window of `top` the child under the pointer; null for anything else.
+QWidget *Aim(QObject *receiver, const QEvent *event, QWidget *top) {
+    const bool mouse = IsMouse(event);
+    if (!mouse && event->type() != QEvent::Shortcut) return nullptr;
+    if (receiver->isWidgetType()) return static_cast<QWidget *>(receiver);
+    if (!mouse || receiver != static_cast<QObject *>(top->windowHandle())) return nullptr;
+    return top->childAt(static_cast<const QMouseEvent *>(event)->position().toPoint());
+}
+
+enum class Input { Pass, Hold, Drop };
+
+Input Sort(QObject *receiver, const QEvent *event, QWidget *top, QWidget *list) {
+    if (IsMouse(event)) {
+        const QWidget *aim = Aim(receiver, event, top);
+        if (aim && (aim == list || list->isAncestorOf(aim))) return Input::Drop;
+        return event->type() == QEvent::MouseMove ? Input::Pass : Input::Hold;
+    }
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+        return Input::Hold;
+    default:
+        return Input::Pass;
+    }
+}
+
 // Hands `road` to the helper (started if need be) and returns at once; one road at a time.
 void Run(Helper &helper, std::function<void()> road) {
     {
@@ -94,26 +123,17 @@ void Join(Helper &helper) {
     helper.thread.join();
 }
 
-QWidget *Aim(QObject *receiver, const QEvent *event, QWidget *top) {
-    if (receiver->isWidgetType()) return static_cast<QWidget *>(receiver);
-    if (!IsMouse(event) || receiver != static_cast<QObject *>(top->windowHandle())) return nullptr;
-    return top->childAt(static_cast<const QMouseEvent *>(event)->position().toPoint());
-}
-
-Input Sort(QObject *receiver, const QEvent *event, QWidget *top, QWidget *list) {
-    if (IsMouse(event)) {
-        const QWidget *aim = Aim(receiver, event, top);
-        if (aim && (aim == list || list->isAncestorOf(aim))) return Input::Drop;
-        return event->type() == QEvent::MouseMove ? Input::Pass : Input::Hold;
+bool Take(Waiting &waiting, QObject *receiver, QEvent *event, QWidget *top, QWidget *list,
+          const QWidget *quit) {
+    if (!waiting.now) return false;
+    const Input input = Sort(receiver, event, top, list);
+    if (input == Input::Pass) return false;
+    if (input == Input::Hold) {
+        if (Aim(receiver, event, top) == quit) waiting.stop = true;
+        waiting.held.push_back({receiver, std::unique_ptr<QEvent>(event->clone())});
     }
-    switch (event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-        return Input::Hold;
-    default:
-        return Input::Pass;
-    }
+    event->accept(); // taken: not handed on to the parent widgets
+    return true;
 }
 
 void Deliver(std::vector<Held> held) {

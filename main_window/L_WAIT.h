@@ -50,16 +50,13 @@ bool Await(Waiting &waiting, QObject *filter, const std::function<bool()> &road)
 // Ends the helper thread once its road has returned; nothing when it never started.
 void Join(Helper &helper);
 
-// What becomes of an event that comes while the window waits.
-enum class Input { Pass, Hold, Drop };
-// The widget a mouse event or shortcut is aimed at: a widget receiver itself, or for the
-// platform window of `top` the child under the pointer; null for anything else.
-QWidget *Aim(QObject *receiver, const QEvent *event, QWidget *top);
-// Mouse events aimed into `list` are dropped (the rows they aimed at are gone); mouse
-// buttons elsewhere, keys and shortcuts are held; the rest (paint, timers, moves, a close
-// request) passes.
-Input Sort(QObject *receiver, const QEvent *event, QWidget *top, QWidget *list);
-
+// Takes an event of the application while the window `top` waits (false, at once, when
+// it does not): mouse events aimed into `list` are dropped (the rows they aimed at are
+// gone); mouse buttons elsewhere, keys, typing and shortcuts are held, and one aimed at
+// `quit` makes the road give up at once. True when taken; the rest (paint, timers, moves,
+// a close request) passes.
+bool Take(Waiting &waiting, QObject *receiver, QEvent *event, QWidget *top, QWidget *list,
+          const QWidget *quit);
 // Delivers held events in their order, as they came (a click still focuses), to the
 // receivers that still exist.
 void Deliver(std::vector<Held> held);
