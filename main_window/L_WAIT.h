@@ -42,23 +42,19 @@ struct Waiting {
     std::vector<Held> held;  // the user's input that came meanwhile
 };
 
-// Runs `road` on the helper thread (started at the first road, or anew after Join) while
-// the caller waits here: the wait cursor, repaints, `filter` sees every event of the
-// application, and the road gets the stop flag and the deadline of the total timeout. The
-// road's result; false, running nothing, when a wait runs already.
+// The road's result, run on the helper thread (started at the first road) within the total
+// timeout while the caller waits here under the wait cursor, `filter` seeing every event of
+// the application; false, running nothing, when a wait runs already.
 bool Await(Waiting &waiting, QObject *filter, const std::function<bool()> &road);
 // Ends the helper thread once its road has returned; nothing when it never started.
 void Join(Helper &helper);
 
-// Takes an event of the application while the window `top` waits (false, at once, when
-// it does not): mouse events aimed into `list` are dropped (the rows they aimed at are
-// gone); mouse buttons elsewhere, keys, typing and shortcuts are held, and one aimed at
-// `quit` makes the road give up at once. True when taken; the rest (paint, timers, moves,
-// a close request) passes.
+// True when the event is taken while `top` waits: mouse events aimed into `list` dropped
+// (the rows they aimed at are gone), mouse buttons elsewhere, keys and shortcuts held (one
+// aimed at `quit` stops the road). Paint, timers, moves and a close request pass.
 bool Take(Waiting &waiting, QObject *receiver, QEvent *event, QWidget *top, QWidget *list,
           const QWidget *quit);
-// Delivers held events in their order, as they came (a click still focuses), to the
-// receivers that still exist.
+// Delivers held events in order, still spontaneous (a click focuses), to living receivers.
 void Deliver(std::vector<Held> held);
 
 } // namespace L_WAIT
