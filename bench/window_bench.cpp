@@ -65,6 +65,7 @@ int Bare(int argc, char **argv) {
     list->setHorizontalHeaderLabels(
         {QStringLiteral("Adresse"), QStringLiteral("Länge"), QStringLiteral("Breite"), QString()});
     list->verticalHeader()->hide();
+    list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list->horizontalHeader()->setStretchLastSection(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setToolTip(QStringLiteral("Doppelklick zum Öffnen in OpenStreetMap"));
