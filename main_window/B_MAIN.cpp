@@ -7,7 +7,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDirIterator>
-#include <QEventLoop>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,9 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <atomic>
 #include <limits>
-#include <thread>
 
 namespace {
 
@@ -184,9 +181,16 @@ void B_MAIN::ShowView(int index) {
     if (isVisible()) cmdOK->setFocus(); // before the first show, focus goes to cmdDo
 }
 
-// An arrow key on an option button switches the view by a click, after which Qt gives the
-// focus back to the button; it belongs on "&Beenden" after every switch.
+B_MAIN::~B_MAIN() {
+    L_WAIT::Join(wait.helper);
+}
+
+// While a road runs, the window sees every event first (AwaitRoad) and holds the user's
+// input back or drops it. An arrow key on an option button switches the view by a click,
+// after which Qt gives the focus back to the button; it belongs on "&Beenden" after every
+// switch.
 bool B_MAIN::eventFilter(QObject *watched, QEvent *event) {
+    if (L_WAIT::Take(wait, watched, event, this, lv, cmdOK)) return true;
     if (event->type() != QEvent::KeyPress || (watched != optD[0] && watched != optD[1]))
         return QWidget::eventFilter(watched, event);
     const int index = FM[1]->isVisible() ? 1 : 0;
@@ -200,6 +204,12 @@ void B_MAIN::cmdOK_Click() {
 }
 
 void B_MAIN::closeEvent(QCloseEvent *event) {
+    if (wait.now) { // the road gives up at once; the window closes when it has returned
+        wait.closeAsked = true;
+        wait.stop = true;
+        event->ignore();
+        return;
+    }
     bool cancel = false;
     Form_QueryUnload(cancel, event->spontaneous() ? UnloadByControlMenu : UnloadByCode);
     if (cancel) {
@@ -215,6 +225,7 @@ void B_MAIN::Form_QueryUnload(bool &cancel, int /*unloadMode*/) {
 }
 
 void B_MAIN::Form_Unload(bool & /*cancel*/) {
+    L_WAIT::Join(wait.helper);
     QCoreApplication::quit();
 }
 
@@ -325,23 +336,16 @@ QString B_MAIN::BuildRouteLink(const L_GEOGOG::RouteQuery &query) {
 }
 
 bool B_MAIN::AwaitRoad(const std::function<bool()> &road) {
-    long connectMs = 0, totalMs = 0;
-    L_INET::Timeouts(connectMs, totalMs);
-    const qint64 deadline = L_INET::NowMs() + totalMs;
-    std::atomic<bool> stop{false}, done{false};
-    bool result = false;
-    QEventLoop waiting;
-    std::thread helper([&] {
-        L_INET::SetLimits({&stop, deadline});
-        result = road();
-        done = true;
-        QMetaObject::invokeMethod(
-            &waiting, [&waiting] { waiting.quit(); }, Qt::QueuedConnection);
-    });
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (!done) waiting.exec(QEventLoop::ExcludeUserInputEvents);
-    stop = true; // when the program quits meanwhile, the road gives up at once
-    helper.join();
-    QApplication::restoreOverrideCursor();
+    const bool result = L_WAIT::Await(wait, this, road);
+    QMetaObject::invokeMethod(this, &B_MAIN::AfterWait, Qt::QueuedConnection);
     return result;
+}
+
+void B_MAIN::AfterWait() {
+    if (wait.now) return; // the wait that runs now does this when it ends
+    std::vector<L_WAIT::Held> input = std::exchange(wait.held, {});
+    if (std::exchange(wait.closeAsked, false))
+        close();
+    else
+        L_WAIT::Deliver(std::move(input));
 }

@@ -4,6 +4,7 @@
 // fixed twips geometry of the layout; every handler reads controls, calls the core and
 // writes controls.
 #include "main_window/L_LSVIEW.h"
+#include "main_window/L_WAIT.h"
 #include "map_service/L_QUERY.h"
 
 #include <QHash>
@@ -23,6 +24,7 @@ class B_MAIN : public QWidget {
     Q_OBJECT
 public:
     explicit B_MAIN(QWidget *parent = nullptr);
+    ~B_MAIN() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -49,6 +51,8 @@ private:
     QLineEdit *txtRLink = nullptr;
     QHash<QString, QIcon> img;           // the image list: key "GEO", the row icon
     QTableWidgetItem *curItem = nullptr; // the current row, or none; not the selection
+
+    L_WAIT::Waiting wait; // the helper thread that runs every road, and what came meanwhile
 
     void BuildControls();
     void BuildSearchView();
@@ -83,8 +87,12 @@ private:
     bool RunGeocodeQuery(L_GEOGOG::GeoQuery &query, QString &address);
     bool RunRouteQuery(L_GEOGOG::RouteQuery &query, QString &origin, QString &destination);
     QString BuildRouteLink(const L_GEOGOG::RouteQuery &query);
-    // Runs the road on a helper thread while the handler waits for it here: the window
-    // repaints and shows the wait cursor, the user's input waits until the answer is there,
-    // and the whole road ends within the total timeout.
+    // Runs the road on the helper thread while the handler waits for it here: the window
+    // repaints and shows the wait cursor, the user's input waits until the answer is there
+    // (clicks into the list are dropped), and the whole road ends within the total timeout.
+    // A close request, or "&Beenden", makes the road give up at once.
     bool AwaitRoad(const std::function<bool()> &road);
+    // Once the handler that waited has returned: the close asked for meanwhile, or else the
+    // input held back, in its order.
+    void AfterWait();
 };

@@ -10,7 +10,15 @@ rm -rf "$out" && mkdir -p "$out/tmp"
 pids=()
 cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
 trap cleanup EXIT
-fail() { echo "e2e: FAILED: $*"; import -display "$DISPLAY" -window root "$out/failure.png" 2>/dev/null || true; exit 1; }
+fail() { echo "e2e: FAILED: $*"; import -display "${DISPLAY:-}" -window root "$out/failure.png" 2>/dev/null || true; exit 1; }
+
+# The command line is answered without a display: help and version on standard output, a
+# wrong option refused with 2.
+bare() { env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$program" "$@"; }
+[[ "$(bare --help)" == "Aufruf: geodaten "*$'\nMehr: man geodaten' ]] || fail "--help"
+[[ "$(bare --version)" =~ ^geodaten\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version"
+status=0; bare --gibtsnicht 2>"$out/usage.log" || status=$?
+[ $status = 2 ] && grep -q "unbekannte Option: --gibtsnicht" "$out/usage.log" || fail "unknown option gave $status"
 
 # A display of our own; Xvfb names its number once it is ready.
 exec 3>"$out/display"

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
@@ -209,6 +210,57 @@ private Q_SLOTS:
         QVERIFY2(took < 1500, qPrintable(QString::number(took))); // not 3 x 600 ms
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(ReportText().section(Crlf, 0, 0), "Startadresse : 9220 Velden AT");
+    }
+
+    // A close request while a search waits ends the program once the road has returned
+    // (which it does at once): by the close box, by "&Beenden", by Alt+B.
+    void closeDuringTheWait_data() {
+        QTest::addColumn<int>("how");
+        QTest::newRow("close box") << 0;
+        QTest::newRow("Beenden") << 1;
+        QTest::newRow("Alt+B") << 2;
+    }
+    void closeDuringTheWait() {
+        QFETCH(int, how);
+        service.delayMs = 1500;
+        QTimer::singleShot(0, this, [&] {
+            QTimer::singleShot(0, this, [&] { // inside the wait
+                if (how == 0) window->windowHandle()->close();
+                if (how == 1) Click("cmdOK");
+                if (how == 2) QTest::keyClick(Focus(), Qt::Key_B, Qt::AltModifier);
+            });
+            Search("9220 Velden AT");
+        });
+        QTimer lost; // a close request that is lost leaves the program running
+        lost.callOnTimeout([] { QCoreApplication::exit(1); });
+        lost.start(20000);
+        const int status = QCoreApplication::exec();
+        service.delayMs = 0;
+        QCOMPARE(status, 0);
+        QVERIFY(!window->isVisible());
+    }
+
+    // Input while a search waits: clicks into the list are dropped (the rows they aimed at
+    // are gone), typing and button clicks arrive after the answer, in their order.
+    void inputDuringTheWait() {
+        Search("9220 Velden AT");
+        PressRow(1);
+        service.delayMs = 300;
+        QString during;
+        QTimer::singleShot(0, this, [&] {
+            QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, QPoint(40, 8));
+            QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, QPoint(40, 8));
+            QTest::keyClicks(Find<QLineEdit>("txtAdr"), " West");
+            Click("cmdDo");
+            during = Text("txtAdr");
+        });
+        Search("9220 Velden AT");
+        service.delayMs = 0;
+        QCOMPARE(during, "9220 Velden AT");                               // held until the answer
+        QTRY_VERIFY(LastRequest().contains("9220+Velden+AT+West"));       // the click on "Suchen"
+        QCOMPARE(Text("txtLG") + " " + Text("txtBR"), "13,8497 46,6313"); // no press reached a row
+        QVERIFY(!List()->selectionModel()->hasSelection());
+        QCOMPARE(OpenedUrls(browser->log, 0, 0), QStringList());
     }
 
     // The open road looks a pasted point up in reverse, and a repeated search is answered

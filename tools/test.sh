@@ -32,6 +32,7 @@ done
 echo "== benchmarks"
 build/ci/bench/xml_bench
 build/ci/bench/road_bench
+build/ci/bench/window_bench
 build/ci/bench/batch_bench
 
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer"
