@@ -17,14 +17,14 @@ struct Options {
     QString failed;                                   // --failed: the rows without a result
     const L_OUTPUT::Writer *writer = L_OUTPUT::Csv(); // --format
     bool all = false, resume = false, quiet = false, noCache = false;
-    QString encoding;         // --encoding: "utf-8" or "windows-1252"; empty: told by the file
-    QStringList column;       // --column: the address's columns, joined with ", "
-    QStringList from, to;     // --from/--to (or --columns VON,NACH): the ends' columns
-    QString lat, lon, point;  // --lat/--lon or --point: the point's columns
-    int parallel = 1;         // --parallel: requests in flight to servers of one's own
-    int year = 0, days = 0; // --pauschale JAHR, --tage N (0: not given, 220 days)
-    QString coords;           // --coords: dms, dm, utm, mgrs or geo
-    QStringList countries;    // --country: ISO 3166-1 alpha-2 codes, lower case
+    QString encoding;        // --encoding: "utf-8" or "windows-1252"; empty: told by the file
+    QStringList column;      // --column: the address's columns, joined with ", "
+    QStringList from, to;    // --from/--to (or --columns VON,NACH): the ends' columns
+    QString lat, lon, point; // --lat/--lon or --point: the point's columns
+    int parallel = 1;        // --parallel: requests in flight to servers of one's own
+    int year = 0, days = 0;  // --pauschale JAHR, --tage N (0: not given, 220 days)
+    QString coords;          // --coords: dms, dm, utm, mgrs or geo
+    QStringList countries;   // --country: ISO 3166-1 alpha-2 codes, lower case
 };
 
 constexpr int ExitAllFound = 0, ExitSomeWithout = 1, ExitUsage = 2, ExitWrite = 3,

@@ -4,13 +4,12 @@
 #include "batch_tool/L_FILES.h"
 #include "batch_tool/L_KEEP.h"
 #include "batch_tool/L_LIST.h"
+#include "batch_tool/L_REPORT.h"
 #include "batch_tool/L_TERM.h"
 #include "geo_files/L_PFADE.h"
 #include "map_service/L_CACHE.h"
-#include "map_service/L_PACE.h"
 #include "map_service/L_QUERY.h"
 #include "map_service/L_TIME.h"
-#include "xml_text/L_REPLAC.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -40,6 +39,12 @@ struct Result {
     bool copy = false, kept = false;
 };
 
+// A row's question as it waits for a worker: the row, the list line where it begins.
+struct Question {
+    qint64 row = 0, line = 0;
+    L_LIST::Question asked;
+};
+
 // Rows read ahead of the one written next: with --parallel, rows behind one that waits
 // long are asked meanwhile (and held here, in order) until this many wait.
 constexpr qint64 MaxHeldRows = 8192;
@@ -55,15 +60,14 @@ struct Job {
     // The pipeline, under `mutex`: rows read, asked by the workers, written in order.
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<std::pair<qint64, L_LIST::Question>> questions;
+    std::deque<Question> questions;
     std::map<qint64, Result> results;
     qint64 read = 0, laterS = -1;
     bool listChanged = false;                    // the list has fewer rows than the survey counted
     std::atomic<qint64> nextWrite{1}, worked{0}; // read by a worker's progress line too
     bool inputDone = false;
     QString waiting;
-    // What was written.
-    qint64 written = 0, found = 0, without = 0, mismatched = 0, empty = 0, copied = 0, kept = 0;
+    L_REPORT::Counts counts; // what was written
     QElapsedTimer clock;
     explicit Job(const Options &o) : options(o) {}
 };
@@ -119,7 +123,7 @@ void Open(Job &job, Session &s) {
 // Asks the next question that waits (with `wait`, until there is one or the run ends);
 // false when there is none.
 bool AskNext(Job &job, Session &s, bool wait) {
-    std::pair<qint64, L_LIST::Question> question;
+    Question question;
     {
         std::unique_lock<std::mutex> lock(job.mutex);
         if (wait)
@@ -128,10 +132,12 @@ bool AskNext(Job &job, Session &s, bool wait) {
         question = job.questions.front();
         job.questions.pop_front();
     }
-    L_KEEP::StartRow(L_LIST::Recurs(job.survey, question.second));
-    L_ASK::Answer answer = L_ASK::Ask(s.asker, question.second);
+    L_KEEP::StartRow(L_LIST::Recurs(job.survey, question.asked));
+    L_TERM::AtLine(question.line);
+    L_ASK::Answer answer = L_ASK::Ask(s.asker, question.asked);
+    L_TERM::AtLine(0);
     const std::lock_guard<std::mutex> lock(job.mutex);
-    Result &result = job.results[question.first];
+    Result &result = job.results[question.row];
     result.answer = std::move(answer);
     result.kept = L_KEEP::RowWasKept();
     if (result.answer.laterS >= 0) job.laterS = result.answer.laterS, halt = true;
@@ -172,7 +178,7 @@ bool ReadRow(Job &job, L_CSV::Source &source, qint64 row) {
     result.fields = L_LIST::Echoed(job.list, result.fields);
     if (!earlier) result.earlier.clear();
     const std::lock_guard<std::mutex> lock(job.mutex);
-    if (!result.ready) job.questions.emplace_back(row, question);
+    if (!result.ready) job.questions.push_back({row, line, question});
     job.results[row] = std::move(result);
     job.read = row;
     job.changed.notify_all();
@@ -182,21 +188,11 @@ bool ReadRow(Job &job, L_CSV::Source &source, qint64 row) {
 // A written row in the summary's counts, an earlier output's by its status too, so that a
 // resumed run ends as an uninterrupted one would.
 void Count(Job &job, const Result &result) {
-    ++job.written;
-    job.copied += result.copy;
     job.worked += !result.copy;
-    job.kept += result.kept;
-    switch (result.copy ? L_STATUS::FromWord(result.earlierStatus).code
-                        : result.answer.status.code) {
-    case Status::Ok:
-        return void(++job.found);
-    case Status::Empty:
-        return void(++job.empty);
-    case Status::Mismatch:
-        return void(++job.mismatched);
-    default:
-        ++job.without;
-    }
+    job.counts.cached += result.kept;
+    L_REPORT::Count(job.counts,
+                    result.copy ? L_STATUS::FromWord(result.earlierStatus) : result.answer.status,
+                    result.copy);
 }
 
 // Writes the results that are next in order; false when a write failed.
@@ -272,83 +268,43 @@ bool KeepEarlier(Job &job) {
     return true;
 }
 
-// The columns asked with and what the first row makes of them, the way to the servers,
-// and a long list for the public ones.
-void Notes(Job &job) {
-    const L_LIST::Columns &c = job.list.columns;
-    const QStringList &example = job.survey.example;
-    QString said = QStringLiteral("%1 aus %2")
-                       .arg(job.options.mode == L_BATCH::Mode::Geocode    ? "Adresse"
-                            : job.options.mode == L_BATCH::Mode::Distance ? "Start und Ziel"
-                                                                          : "Punkt",
-                            c.used.join(QStringLiteral(", ")));
-    if (!example.isEmpty())
-        said += QStringLiteral(", z. B. „%1“").arg(example.join(QStringLiteral("“ → „")));
-    L_TERM::Say(L_REPLAC::Clean(said));
-    const bool publicHost = L_QUERY::AsksPublicServers(job.options.mode == L_BATCH::Mode::Distance);
-    job.workers = publicHost ? 1 : job.options.parallel;
-    if (publicHost && job.options.parallel > 1)
-        L_TERM::Say(
-            QStringLiteral("--parallel gilt nur für eigene Server; die öffentlichen bekommen "
-                           "eine Anfrage pro Sekunde"));
-    if (publicHost && job.survey.distinct > 1000)
-        L_TERM::Say(
-            QStringLiteral("Die Liste hat %1 verschiedene Adressen. Der öffentliche Geocoder von "
-                           "OpenStreetMap beantwortet eine Anfrage pro Sekunde und ist nicht für "
-                           "lange Listen gedacht; das dauert etwa %2 (Stunden:Minuten:Sekunden). "
-                           "Für lange Listen einen eigenen Nominatim-Server in "
-                           "GEODATEN_NOMINATIM_URL angeben.")
-                .arg(job.survey.distinct)
-                .arg(Clock(job.survey.distinct * L_PACE::PublicPauseMs / 1000)));
-}
-
-QString Summary(const Job &job) {
-    QString summary = QStringLiteral("%1, %2 gefunden, %3 ohne Ergebnis")
-                          .arg(L_TERM::Rows(job.written - job.copied))
-                          .arg(job.found)
-                          .arg(job.without);
-    if (job.mismatched > 0) summary += QStringLiteral(", %1 abweichend").arg(job.mismatched);
-    if (job.empty > 0) summary += QStringLiteral(", %1 leer").arg(job.empty);
-    if (job.copied > 0) summary += QStringLiteral(", %1 schon erledigt").arg(job.copied);
-    if (job.kept > 0) summary += QStringLiteral(", %1 aus gespeicherten Antworten").arg(job.kept);
-    return summary;
-}
-
 // Closes the outputs and tells how the run ended: its exit status.
 int Finish(Job &job, bool written) {
     L_TERM::Progress(QString());
     const bool stopped = interrupted || job.laterS >= 0;
     if (!L_FILES::Close(job.files, written && (!stopped || KeepEarlier(job)))) {
-        L_TERM::Say(QStringLiteral("Schreiben abgebrochen: %1").arg(L_FILES::Error(job.files)));
-        L_TERM::Say(Summary(job) + QStringLiteral(" geschrieben"));
+        L_TERM::Fail(QStringLiteral("Schreiben abgebrochen: %1").arg(L_FILES::Error(job.files)));
+        L_TERM::Say(L_REPORT::Summary(job.counts) + QStringLiteral(" geschrieben"));
         return L_BATCH::ExitWrite;
     }
-    L_TERM::Say(Summary(job) + (interrupted ? QStringLiteral(", abgebrochen") : QString()));
+    L_TERM::Say(L_REPORT::Summary(job.counts) +
+                (interrupted ? QStringLiteral(", abgebrochen") : QString()));
     if (interrupted) return L_BATCH::ExitInterrupted;
     if (job.listChanged) {
-        L_TERM::Say(QStringLiteral("%1 hat sich während des Laufs geändert: nach Zeile %2 fehlen "
-                                   "Zeilen; bitte neu starten")
-                        .arg(job.list.name)
-                        .arg(job.read));
+        L_TERM::Fail(QStringLiteral("%1 hat sich während des Laufs geändert: nach Zeile %2 fehlen "
+                                    "Zeilen; bitte neu starten")
+                         .arg(job.list.name)
+                         .arg(job.read));
         return L_BATCH::ExitUsage;
     }
     if (job.laterS >= 0) {
         const QString when = QDateTime::currentDateTime()
                                  .addSecs(job.laterS)
                                  .toString(QStringLiteral("dd.MM. HH:mm"));
-        L_TERM::Say(QStringLiteral(
-                        "Der Server bittet, bis %1 Uhr zu warten; danach mit --resume fortsetzen")
-                        .arg(when));
+        L_TERM::Fail(QStringLiteral(
+                         "Der Server bittet, bis %1 Uhr zu warten; danach mit --resume fortsetzen")
+                         .arg(when));
         return L_BATCH::ExitSomeWithout;
     }
     if (job.survey.unterminatedLine > 0) {
-        L_TERM::Say(
+        L_TERM::Fail(
             QStringLiteral("%1, Zeile %2: das Anführungszeichen dieses Felds wird nie geschlossen")
                 .arg(job.list.name)
                 .arg(job.survey.unterminatedLine));
         return L_BATCH::ExitUsage;
     }
-    return job.without + job.mismatched > 0 ? L_BATCH::ExitSomeWithout : L_BATCH::ExitAllFound;
+    const L_REPORT::Counts &c = job.counts;
+    return c.without + c.mismatched > 0 ? L_BATCH::ExitSomeWithout : L_BATCH::ExitAllFound;
 }
 
 } // namespace
@@ -360,22 +316,25 @@ void Interrupt() {
 
 int Run(const Options &options) {
     halt = interrupted = false; // a run of its own, however many came before
+    L_TERM::SetQuiet(options.quiet);
     Job job(options);
     QString message, note;
     int exit = 0;
     job.added = L_ASK::AddedColumns(options);
     if (!L_FILES::Distinct(options, message) ||
         !L_LIST::Open(options, job.added, job.list, message, note)) {
-        L_TERM::Say(message);
+        L_TERM::Fail(message);
         return L_BATCH::ExitUsage;
     }
     if (!note.isEmpty()) L_TERM::Say(note);
     job.survey = L_LIST::SurveyList(job.list);
     if ((exit = L_FILES::Open(job.files, options, job.list, job.added, message)) != 0) {
-        L_TERM::Say(message.isEmpty() ? L_FILES::Error(job.files) : message);
+        L_TERM::Fail(message.isEmpty() ? L_FILES::Error(job.files) : message);
         return exit;
     }
-    Notes(job);
+    const bool paced = L_QUERY::AsksPublicServers(options.mode == L_BATCH::Mode::Distance);
+    job.workers = paced ? 1 : options.parallel;
+    L_REPORT::Notes(options, job.list, job.survey, paced);
     L_TERM::CatchDiagnostics(true);
     job.clock.start();
     const bool written = Pump(job);

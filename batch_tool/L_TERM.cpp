@@ -2,6 +2,8 @@
 
 #include "geo_files/L_PFADE.h"
 
+#include <QSet>
+
 #include <cstdio>
 #include <mutex>
 
@@ -10,7 +12,10 @@ namespace L_TERM {
 namespace {
 
 std::mutex mutex;
-QString shown; // the progress line as it stands, empty when none
+QString shown;      // the progress line as it stands, empty when none
+bool quiet = false; // only what ends the run is told
+QSet<QString> told; // what the diagnostic lines said, their URLs aside
+thread_local qint64 atLine = 0;
 
 void Clear() {
     if (!shown.isEmpty()) std::fputs("\r\033[K", stderr);
@@ -21,23 +26,51 @@ void Redraw() {
     std::fflush(stderr);
 }
 
-void Line(const QString &text) {
-    const std::lock_guard<std::mutex> lock(mutex);
+// A line above the progress line; the caller holds the lock.
+void LineLocked(const QString &text) {
     Clear();
     std::fprintf(stderr, "%s\n", qUtf8Printable(text));
     Redraw();
 }
 
+void Line(const QString &text) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    LineLocked(text);
+}
+
+// A diagnostic line of the core, once: the same failure of many rows is counted in the
+// summary, not repeated.
 void Diagnostic(QtMsgType, const QMessageLogContext &context, const QString &text) {
     const QByteArray category(context.category ? context.category : "default");
-    Line(category == "default" ? text
-                               : QString::fromLatin1(category) + QStringLiteral(": ") + text);
+    const qsizetype url = text.lastIndexOf(QStringLiteral(" ("));
+    const QString key = QString::fromLatin1(category) + u'|' + (url < 0 ? text : text.left(url));
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (quiet || told.contains(key)) return;
+    told.insert(key);
+    const QString where = atLine > 0 ? QStringLiteral("Zeile %1: ").arg(atLine) : QString();
+    LineLocked(category == "default"
+                   ? where + text
+                   : QString::fromLatin1(category) + QStringLiteral(": ") + where + text);
 }
 
 } // namespace
 
 void Say(const QString &text) {
+    if (!quiet) Line(QStringLiteral("geodaten-batch: ") + text);
+}
+
+void Fail(const QString &text) {
     Line(QStringLiteral("geodaten-batch: ") + text);
+}
+
+void SetQuiet(bool on) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    quiet = on;
+    told.clear();
+}
+
+void AtLine(qint64 line) {
+    atLine = line;
 }
 
 bool Terminal() {
@@ -46,7 +79,7 @@ bool Terminal() {
 }
 
 void Progress(const QString &text) {
-    if (!Terminal()) return;
+    if (!Terminal() || quiet) return;
     const std::lock_guard<std::mutex> lock(mutex);
     Clear();
     shown = text;

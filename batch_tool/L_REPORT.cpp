@@ -1,0 +1,79 @@
+#include "batch_tool/L_REPORT.h"
+
+#include "batch_tool/L_TERM.h"
+#include "map_service/L_PACE.h"
+#include "map_service/L_TIME.h"
+#include "xml_text/L_REPLAC.h"
+
+namespace L_REPORT {
+
+namespace {
+
+using L_STATUS::Status;
+
+QString Clock(qint64 seconds) {
+    return L_TIME::FormatDuration(qint32(qMin<qint64>(seconds, INT32_MAX)), true, 99);
+}
+
+} // namespace
+
+void Count(Counts &c, const L_STATUS::ServiceStatus &status, bool copied) {
+    ++c.written;
+    c.copied += copied;
+    switch (status.code) {
+    case Status::Ok:
+        return void(++c.found);
+    case Status::Empty:
+        return void(++c.empty);
+    case Status::Mismatch:
+        return void(++c.mismatched);
+    default:
+        ++c.without;
+        ++c.failures[L_STATUS::Word(status)];
+    }
+}
+
+QString Summary(const Counts &c) {
+    QString summary = QStringLiteral("%1, %2 gefunden, %3 ohne Ergebnis")
+                          .arg(L_TERM::Rows(c.written))
+                          .arg(c.found)
+                          .arg(c.without);
+    if (c.mismatched > 0) summary += QStringLiteral(", %1 abweichend").arg(c.mismatched);
+    if (c.empty > 0) summary += QStringLiteral(", %1 leer").arg(c.empty);
+    if (c.copied > 0) summary += QStringLiteral(", %1 schon erledigt").arg(c.copied);
+    if (c.repeated > 0) summary += QStringLiteral(", %1 Wiederholungen").arg(c.repeated);
+    if (c.cached > 0) summary += QStringLiteral(", %1 aus gespeicherten Antworten").arg(c.cached);
+    QStringList words;
+    for (const auto &[word, count] : c.failures)
+        words.append(QStringLiteral("%1 %2").arg(count).arg(word));
+    if (!words.isEmpty())
+        summary += QStringLiteral("; ohne Ergebnis: ") + words.join(QStringLiteral(", "));
+    return summary;
+}
+
+void Notes(const L_BATCH::Options &options, const L_LIST::List &list, const L_LIST::Survey &survey,
+           bool paced) {
+    QString said = QStringLiteral("%1 aus %2")
+                       .arg(options.mode == L_BATCH::Mode::Geocode    ? "Adresse"
+                            : options.mode == L_BATCH::Mode::Distance ? "Start und Ziel"
+                                                                      : "Punkt",
+                            list.columns.used.join(QStringLiteral(", ")));
+    if (!survey.example.isEmpty())
+        said += QStringLiteral(", z. B. „%1“").arg(survey.example.join(QStringLiteral("“ → „")));
+    L_TERM::Say(L_REPLAC::Clean(said));
+    if (paced && options.parallel > 1)
+        L_TERM::Say(
+            QStringLiteral("--parallel gilt nur für eigene Server; die öffentlichen bekommen "
+                           "eine Anfrage pro Sekunde"));
+    if (paced && survey.distinct > 1000)
+        L_TERM::Say(
+            QStringLiteral("Die Liste hat %1 verschiedene Adressen. Der öffentliche Geocoder von "
+                           "OpenStreetMap beantwortet eine Anfrage pro Sekunde und ist nicht für "
+                           "lange Listen gedacht; das dauert etwa %2 (Stunden:Minuten:Sekunden). "
+                           "Für lange Listen einen eigenen Nominatim-Server in "
+                           "GEODATEN_NOMINATIM_URL angeben.")
+                .arg(survey.distinct)
+                .arg(Clock(survey.distinct * L_PACE::PublicPauseMs / 1000)));
+}
+
+} // namespace L_REPORT
