@@ -3,9 +3,9 @@
 # has them all needs no network). Usage: tools/deps.sh run|test
 set -euo pipefail
 run_packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite libcurl4-openssl-dev libgeographiclib-dev
-  xdg-utils fonts-liberation)
+  xdg-utils fonts-liberation dpkg-dev file man-db)
 test_packages=(libgtest-dev xvfb xdotool xclip imagemagick clang-14 libclang-rt-14-dev
-  libpugixml-dev pkg-config dpkg-dev file lintian appstream desktop-file-utils man-db)
+  libpugixml-dev pkg-config lintian appstream desktop-file-utils)
 wanted=("${run_packages[@]}")
 [ "${1:-run}" = test ] && wanted+=("${test_packages[@]}")
 missing=()
