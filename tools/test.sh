@@ -35,6 +35,9 @@ build/ci/bench/road_bench
 build/ci/bench/window_bench
 build/ci/bench/batch_bench
 
+echo "== tests against code"
+tools/ratio.sh
+
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DGEODATEN_SANITIZE=ON >/dev/null
 cmake --build build/asan -j"$jobs" --target core_tests window_tests fake_map_service
