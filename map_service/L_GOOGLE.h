@@ -11,13 +11,14 @@ using L_GEOGOG::ReverseQuery;
 using L_GEOGOG::RouteQuery;
 using L_STATUS::ServiceStatus;
 
-bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status, const L_INET::Kept *kept);
+bool Geocode(GeoQuery &query, QString &address, ServiceStatus &status,
+             const L_FETCH::AnswerStore *kept);
 // With `alternatives`, the service is asked for them and status.ShortestMetres is the
 // shortest route's first leg.
 bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-           const L_INET::Kept *kept, bool alternatives);
+           const L_FETCH::AnswerStore *kept, bool alternatives);
 // The geocoding endpoint with latlng=LAT,LON: the first result's address and its parts.
-bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept);
+bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept);
 QString RouteLink(const RouteQuery &query);
 // The bases its requests go to.
 QStringList Bases();

@@ -23,9 +23,10 @@ struct Service {
     bool keepsAnswers;       // its answers may be kept across runs (the open services ask so)
     bool readsPoints;        // a point typed as an address is looked up in reverse, in the window
     bool alternatives;       // it can be asked for route alternatives
-    bool (*geocode)(GeoQuery &, QString &, ServiceStatus &, const L_INET::Kept *);
-    bool (*route)(RouteQuery &, QString &, QString &, ServiceStatus &, const L_INET::Kept *, bool);
-    bool (*reverse)(ReverseQuery &, ServiceStatus &, const L_INET::Kept *); // null: none
+    bool (*geocode)(GeoQuery &, QString &, ServiceStatus &, const L_FETCH::AnswerStore *);
+    bool (*route)(RouteQuery &, QString &, QString &, ServiceStatus &, const L_FETCH::AnswerStore *,
+                  bool);
+    bool (*reverse)(ReverseQuery &, ServiceStatus &, const L_FETCH::AnswerStore *); // null: none
     QString (*pointLink)(double latitude, double longitude);
     QString (*routeLink)(const RouteQuery &);
     QStringList (*bases)(); // where its requests go
@@ -47,16 +48,16 @@ bool QueryGeocode(GeoQuery &query, QString &address);
 // Where the provider reads points, an address that reads as one (L_POINT) is looked up in
 // reverse: one hit, the place's address at the point itself.
 bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
-                  const L_INET::Kept *kept);
+                  const L_FETCH::AnswerStore *kept);
 // The whole road of one distance computation through the active provider. True when the
 // last answer (directions, or the router's) was downloaded and read. Kept answers as above.
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination);
 // With `alternatives` (where the provider has them), status.ShortestMetres is the
 // shortest of the routes the service returned.
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-                const L_INET::Kept *kept, bool alternatives);
+                const L_FETCH::AnswerStore *kept, bool alternatives);
 // The place at the record's point; false without an answer (or a provider without one).
-bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept);
+bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept);
 // True when a server the road asks (the geocoder; with `routes` the router too) is one of
 // the public ones the program ships as defaults, not one of the user's own.
 bool AsksPublicServers(bool routes);
