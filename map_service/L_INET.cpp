@@ -202,9 +202,8 @@ Answer Download(const Request &request, const QString &file) {
         answer.error = part.errorString();
         return answer;
     }
-    answer.body = part.read(MaxResponseBytes);
-    answer.body.squeeze();         // stored answers hold their bytes, not the read's buffer
-    if (!answer.error.isEmpty()) { // an error status: the file stays as it was
+    answer.body = part.read(sink.size); // what was written, no more: no 16 MiB buffer a row
+    if (!answer.error.isEmpty()) {      // an error status: the file stays as it was
         answer.outcome = Outcome::HttpError;
         return answer;
     }
