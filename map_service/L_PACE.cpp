@@ -26,6 +26,8 @@ const char *const PublicHosts[] = {"nominatim.openstreetmap.org", "router.projec
 
 constexpr qint64 LockWaitMs = 1000; // a stamp file locked longer: its holder was stopped
 constexpr qint64 MaxQueued = 64;    // turns ahead a stamp may hold; beyond, the clock moved
+constexpr qint64 LateMs = 50;       // a turn woken later than this is reserved anew
+constexpr int MaxAttempts = 3;
 
 // The turns of this process: per host and port, the last turn reserved and the time a
 // server asked every request to wait for (both on L_LIMIT's steady clock).
@@ -133,15 +135,20 @@ bool WaitForTurn(const QString &url) {
     if (!WaitForHost(key)) return false;
     const qint64 pause = PauseMs(url);
     if (pause <= 0) return !L_LIMIT::StopRequested();
-    QFile stamp(StampFile(key));
-    qint64 slot = -1;
-    if (!stamp.fileName().isEmpty() &&
-        stamp.open(QIODevice::ReadWrite, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        slot = ReserveInFile(stamp, pause);
-    stamp.close();
-    if (slot == -2) return false;
-    if (slot == -1) slot = ReserveInProcess(key, pause);
-    return L_LIMIT::SleepMs(slot - NowMs());
+    for (int attempt = 1;; ++attempt) {
+        QFile stamp(StampFile(key));
+        qint64 slot = -1;
+        if (!stamp.fileName().isEmpty() &&
+            stamp.open(QIODevice::ReadWrite, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            slot = ReserveInFile(stamp, pause);
+        stamp.close();
+        if (slot == -2) return false;
+        if (slot == -1) slot = ReserveInProcess(key, pause);
+        if (!L_LIMIT::SleepMs(slot - NowMs())) return false;
+        // Woken late (the process was stopped, or starved), the turn may meet one that
+        // another process reserved after it: a new one is reserved, a few times at most.
+        if (NowMs() - slot <= LateMs || attempt == MaxAttempts) return true;
+    }
 }
 
 void PauseHost(const QString &url, qint64 ms) {

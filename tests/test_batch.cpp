@@ -114,6 +114,13 @@ struct Batch : ::testing::Test {
         batch->waitForStarted();
         return batch;
     }
+    // True once the fake service has seen `count` requests (within 10 s).
+    bool Asked(size_t count) {
+        QElapsedTimer timer;
+        for (timer.start(); service.Requests().size() < count; QThread::msleep(5))
+            if (timer.elapsed() > 10000) return false;
+        return true;
+    }
     QByteArray Numbered(int rows, const QByteArray &header = "Adresse") {
         QByteArray list = header + "\n";
         for (int k = 1; k <= rows; ++k) list += "Ort " + QByteArray::number(k) + "\n";
@@ -499,31 +506,25 @@ TEST_F(Batch, CtrlCAgainstASilentServer) {
 }
 
 TEST_F(Batch, TwoProcessesTakeTurnsAtOneHost) {
-    const QByteArray list = Numbered(3);
-    std::vector<Outcome> outcomes(2);
-    std::thread other([&] { // from a desktop session, and from cron without XDG_RUNTIME_DIR
-        outcomes[0] =
-            RunBatch(service, temp.path(), {"geocode"}, list, false, {"GEODATEN_PACE_MS=300"});
+    WriteAll(File("list.csv"), Numbered(8));
+    auto stopped =
+        Start({"geocode", "-o", File("out.csv"), File("list.csv")}, {"GEODATEN_PACE_MS=300"});
+    ASSERT_TRUE(Asked(2));
+    ::kill(pid_t(stopped->processId()), SIGSTOP); // Ctrl+Z, a turn reserved or waited for
+    std::thread other([&] {                       // as from cron, without XDG_RUNTIME_DIR
+        Run({"geocode"}, Numbered(6), false, {"GEODATEN_PACE_MS=300", "XDG_RUNTIME_DIR="});
     });
-    outcomes[1] = RunBatch(service, temp.path(), {"geocode"}, list, false,
-                           {"GEODATEN_PACE_MS=300", "XDG_RUNTIME_DIR="});
+    EXPECT_TRUE(Asked(3)) << "a stopped run holds no turn";
+    ::kill(pid_t(stopped->processId()), SIGCONT); // then both take turns
     other.join();
+    stopped->waitForFinished(20000);
+    EXPECT_EQ(exitCode + stopped->exitCode(), 0) << errors;
     std::vector<double> times;
     for (const auto &request : service.Requests()) times.push_back(request.atMs);
     std::sort(times.begin(), times.end());
-    ASSERT_EQ(times.size(), 6u);
+    ASSERT_EQ(times.size(), 14u);
     for (size_t k = 1; k < times.size(); ++k)
         EXPECT_GE(times[k] - times[k - 1], 250) << "request " << k << " of both runs together";
-    WriteAll(File("list.csv"), Numbered(20));
-    auto stopped =
-        Start({"geocode", "-o", File("out.csv"), File("list.csv")}, {"GEODATEN_PACE_MS=300"});
-    while (service.Requests().size() < 8) QThread::msleep(5);
-    ::kill(pid_t(stopped->processId()), SIGSTOP); // Ctrl+Z, its turn reserved or waited for
-    Run({"geocode"}, list, false, {"GEODATEN_PACE_MS=300"});
-    EXPECT_EQ(exitCode, 0) << "a stopped run holds no turn" << errors;
-    EXPECT_EQ(service.Requests().size(), 11u);
-    ::kill(pid_t(stopped->processId()), SIGKILL);
-    stopped->waitForFinished();
 }
 
 TEST_F(Batch, FailedRowsToCorrect) {
@@ -723,6 +724,8 @@ TEST_F(Batch, AnswersKeptInTheCache) {
     EXPECT_EQ(ReadAll(theirs), theirBytes) << "no link followed";
     EXPECT_FALSE(QFileInfo::exists(File("made"))) << "nothing made through a dangling link";
     EXPECT_TRUE(QFile::exists(File("geodaten/answers.sqlite.broken")));
+    ::stat(QFile::encodeName(File("geodaten")), &mode);
+    EXPECT_EQ(mode.st_mode & 0777, 0700u) << "the program's own folder narrowed from 0755";
 }
 
 TEST_F(Batch, InParallelToOnesOwnServer) {
@@ -742,7 +745,7 @@ TEST_F(Batch, InParallelToOnesOwnServer) {
     auto batch = Start({"geocode", "--parallel", "4", "--format", "geojson", "-o", File("out.json"),
                         File("list.csv")},
                        {});
-    while (service.Requests().size() < 12 + 9) QThread::msleep(5); // rows answered, others asked
+    ASSERT_TRUE(Asked(12 + 9)); // rows answered, others asked
     ::kill(pid_t(batch->processId()), SIGINT);
     batch->waitForFinished(3000);
     service.delayMs = 0;
