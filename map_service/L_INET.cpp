@@ -58,8 +58,9 @@ QByteArray TrustedCertificates() {
 
 // Every option of the request, set anew on the thread's kept handle: nothing of the
 // request before carries over but its connections, DNS answers and TLS sessions (the
-// cookie engine is never switched on).
-void SetOptions(const L_CURL::Api &curl, CURL *c, const Request &request, const QByteArray &url,
+// cookie engine is never switched on). False when libcurl refuses the protocol rules
+// (older than 7.85): the request would not keep them.
+bool SetOptions(const L_CURL::Api &curl, CURL *c, const Request &request, const QByteArray &url,
                 Sink &sink) {
     long connectMs = 0, totalMs = 0;
     Timeouts(connectMs, totalMs);
@@ -67,10 +68,11 @@ void SetOptions(const L_CURL::Api &curl, CURL *c, const Request &request, const 
     curl.easy_reset(c);
     curl.easy_setopt(c, CURLOPT_URL, url.constData());
     curl.easy_setopt(c, CURLOPT_HTTPGET, 1L);
-    curl.easy_setopt(c, CURLOPT_NOSIGNAL, 1L);                // no SIGALRM in a GUI
-    curl.easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https"); // no file:// or others
-    curl.easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR,
-                     request.httpsRedirectsOnly ? "https" : "http,https");
+    curl.easy_setopt(c, CURLOPT_NOSIGNAL, 1L); // no SIGALRM in a GUI
+    const bool ruled =
+        curl.easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK && // no file://
+        curl.easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR,
+                         request.httpsRedirectsOnly ? "https" : "http,https") == CURLE_OK;
     curl.easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl.easy_setopt(c, CURLOPT_MAXREDIRS, MaxRedirects); // a loop ends here
     curl.easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, qMin(connectMs, totalMs));
@@ -80,6 +82,7 @@ void SetOptions(const L_CURL::Api &curl, CURL *c, const Request &request, const 
     curl.easy_setopt(c, CURLOPT_WRITEDATA, &sink);
     const QByteArray trusted = TrustedCertificates();
     if (!trusted.isEmpty()) curl.easy_setopt(c, CURLOPT_CAINFO, trusted.constData()); // copied
+    return ruled;
 }
 
 // Runs the transfer, looking at the stop flag between polls; the libcurl result. A transfer
@@ -109,7 +112,10 @@ bool Transfer(const Request &request, Sink &sink, Answer &answer) {
         return false;
     }
     const QByteArray url = request.url.toUtf8();
-    SetOptions(*curl, handles.easy, request, url, sink);
+    if (!SetOptions(*curl, handles.easy, request, url, sink)) {
+        answer.error = QStringLiteral("libcurl is older than 7.85");
+        return false;
+    }
     Headers headers(nullptr, FreeList{curl});
     if (!request.userAgent.isEmpty()) {
         headers.reset(
