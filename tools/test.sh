@@ -42,8 +42,8 @@ if git cat-file -e "$before^{commit}" 2>/dev/null; then
     git worktree add --detach build/before/src "$before" >/dev/null 2>&1
     sed -i 's|^\(\s*\)curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);|&\n\1if (!qEnvironmentVariableIsEmpty("SSL_CERT_FILE")) curl_easy_setopt(c, CURLOPT_CAINFO, qgetenv("SSL_CERT_FILE").constData());|' \
       build/before/src/map_service/L_INET.cpp
-    echo "build before ($before), patched to trust SSL_CERT_FILE:"
-    git -C build/before/src diff --stat
+    grep -q CURLOPT_CAINFO build/before/src/map_service/L_INET.cpp || { echo "the patch of $before failed"; exit 1; }
+    echo "build before ($before), patched to trust SSL_CERT_FILE: $(git -C build/before/src diff --shortstat)"
     cmake -S build/before/src -B build/before/build -DCMAKE_BUILD_TYPE=Release -DGEODATEN_TESTS=OFF \
       -DGEODATEN_GUI=OFF >/dev/null
     cmake --build build/before/build -j"$jobs" --target geodaten-batch >/dev/null
