@@ -10,7 +10,7 @@ namespace {
 
 constexpr int WaitStepMs = 100; // how soon a stop ends a wait for another worker's answer
 
-thread_local int recalled = 0, missed = 0;
+thread_local int answered = 0, asked = 0; // this row's lookups: from the stores, or not
 thread_local bool recurs = false;
 thread_local QStringList mine; // the URLs this thread is asking, in `asking`
 
@@ -53,12 +53,12 @@ void Insert(Memory &memory, const QString &url, const QByteArray &body) {
 L_FETCH::AnswerStore Store(Memory &memory, const L_FETCH::AnswerStore *lasting) {
     L_FETCH::AnswerStore store;
     store.find = [&memory, lasting](const QString &url, QByteArray &body) {
-        if (FromMemory(memory, url, body)) return ++recalled, true;
+        if (FromMemory(memory, url, body)) return ++answered, true;
         if (lasting && lasting->find && lasting->find(url, body)) {
             Insert(memory, url, body);
-            return ++recalled, true;
+            return ++answered, true;
         }
-        return ++missed, false;
+        return ++asked, false;
     };
     store.put = [&memory, lasting](const QString &url, const QByteArray &body, bool found) {
         Insert(memory, url, body);
@@ -68,7 +68,7 @@ L_FETCH::AnswerStore Store(Memory &memory, const L_FETCH::AnswerStore *lasting) 
 }
 
 void StartRow(bool again) {
-    recalled = missed = 0;
+    answered = asked = 0;
     recurs = again;
 }
 
@@ -77,7 +77,7 @@ bool EndRow(Memory &memory) {
         const std::lock_guard<std::mutex> lock(memory.mutex);
         Release(memory);
     }
-    return recalled > 0 && missed == 0;
+    return answered > 0 && asked == 0;
 }
 
 } // namespace L_KEEP

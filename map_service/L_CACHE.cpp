@@ -24,7 +24,7 @@ namespace {
 std::atomic<bool> skipped{false}; // locked by another process: not used for the run
 
 // Each trouble is told once per process, not once per thread or request.
-void TellOnce(const QString &trouble, const QString &what, const QString &file) {
+void FailureLineOnce(const QString &trouble, const QString &what, const QString &file) {
     if (L_DIAG::FirstTime(QStringLiteral("cache ") + trouble))
         L_DIAG::FailureLine(QStringLiteral("cache"), what, QString(), file);
 }
@@ -54,8 +54,8 @@ bool Run(QSqlQuery &query, const std::function<bool()> &exec, const QString &fil
         if (L_LIMIT::NowMs() < until && L_LIMIT::SleepMs(20)) continue;
         if (L_LIMIT::StopRequested()) return false;
         skipped = true;
-        TellOnce(QStringLiteral("locked"),
-                 QStringLiteral("locked by another process; not used in this run"), file);
+        FailureLineOnce(QStringLiteral("locked"),
+                        QStringLiteral("locked by another process; not used in this run"), file);
         return false;
     }
     return true;
@@ -118,8 +118,8 @@ void MoveAside(const QString &file) {
     QFile::remove(file + QStringLiteral(".broken"));
     QFile::rename(file, file + QStringLiteral(".broken"));
     for (const char *journal : {"-wal", "-shm"}) QFile::remove(file + QLatin1String(journal));
-    TellOnce(QStringLiteral("broken"),
-             QStringLiteral("no SQLite database; moved aside to %1.broken").arg(file), file);
+    FailureLineOnce(QStringLiteral("broken"),
+                    QStringLiteral("no SQLite database; moved aside to %1.broken").arg(file), file);
 }
 
 // True when the file is the user's alone and a database (or empty); told once when not.
@@ -128,12 +128,13 @@ bool Usable(const QString &file, bool atDefault) {
     QByteArray head;
     QString why;
     if (!L_TEMPPA::OwnFile(file, head, why)) {
-        TellOnce(QStringLiteral("refused"), why + QStringLiteral("; not used"), file);
+        FailureLineOnce(QStringLiteral("refused"), why + QStringLiteral("; not used"), file);
         return false;
     }
     if (head.isEmpty() || head.startsWith(QByteArrayLiteral("SQLite format 3\0"))) return true;
     if (!atDefault) {
-        TellOnce(QStringLiteral("refused"), QStringLiteral("no SQLite database; not used"), file);
+        FailureLineOnce(QStringLiteral("refused"), QStringLiteral("no SQLite database; not used"),
+                        file);
         return false;
     }
     MoveAside(file);
@@ -175,14 +176,14 @@ Cache Open(const QString &file) {
         cache.readable = cache.writable = false;
         if (Usable(file, atDefault)) error = Start(cache);
     } else if (Broken(error)) {
-        TellOnce(QStringLiteral("refused"), QStringLiteral("damaged; not used"), file);
+        FailureLineOnce(QStringLiteral("refused"), QStringLiteral("damaged; not used"), file);
     }
     if (!cache.readable && !skipped && !Broken(error))
-        TellOnce(QStringLiteral("unreadable"), QStringLiteral("cannot be used: ") + error.text(),
-                 file);
+        FailureLineOnce(QStringLiteral("unreadable"),
+                        QStringLiteral("cannot be used: ") + error.text(), file);
     else if (cache.readable && !cache.writable)
-        TellOnce(QStringLiteral("unwritable"),
-                 QStringLiteral("cannot be written; answers are not kept"), file);
+        FailureLineOnce(QStringLiteral("unwritable"),
+                        QStringLiteral("cannot be written; answers are not kept"), file);
     if (cache.readable) Prepare(cache);
     return cache;
 }
@@ -216,9 +217,10 @@ void Put(Cache &cache, const QString &url, const QByteArray &body, bool found) {
         skipped || L_LIMIT::StopRequested())
         return;
     cache.writable = false; // full, or read-only by now: the run goes on without it
-    TellOnce(QStringLiteral("unwritable"),
-             QStringLiteral("cannot be written; answers are not kept: ") + query.lastError().text(),
-             cache.file);
+    FailureLineOnce(QStringLiteral("unwritable"),
+                    QStringLiteral("cannot be written; answers are not kept: ") +
+                        query.lastError().text(),
+                    cache.file);
 }
 
 } // namespace L_CACHE
