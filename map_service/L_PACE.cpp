@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QUrl>
 
+#include <atomic>
 #include <mutex>
 
 namespace L_PACE {
@@ -24,9 +25,11 @@ using L_LIMIT::NowMs;
 // window's road is made; its limit is the quota of the user's own key.
 const char *const PublicHosts[] = {"nominatim.openstreetmap.org", "router.project-osrm.org"};
 
-constexpr qint64 LockWaitMs = 1000; // a stamp file locked longer: its holder was stopped
-constexpr qint64 MaxQueued = 64;    // turns ahead a stamp may hold; beyond, the clock moved
-constexpr qint64 LateMs = 50;       // a turn woken later than this is reserved anew
+constexpr qint64 LockWaitMs = 1000;      // a stamp file locked longer: its holder was stopped
+constexpr qint64 StuckMemoryMs = 10'000; // after that, the lock is not waited for a while
+constexpr qint64 StuckMs = 100;          // a read this old before its write: stopped between
+constexpr qint64 MaxQueued = 64;         // turns ahead a stamp may hold; beyond, the clock moved
+constexpr qint64 LateMs = 50;            // a turn woken later than this is reserved anew
 constexpr int MaxAttempts = 3;
 
 // The turns of this process: per host and port, the last turn reserved and the time a
@@ -66,28 +69,47 @@ qint64 ReserveInProcess(const QString &key, qint64 pause) {
     return slot;
 }
 
-// Reserves the next turn in the stamp file, which holds the wall-clock time of the last
-// turn reserved; the lock is held only to read and write it, never while waiting. The
-// turn's time on the steady clock; -1 when the file cannot serve (told once), -2 when
-// the turn would come after the thread's deadline.
-qint64 ReserveInFile(QFile &stamp, qint64 pause) {
-    for (const qint64 until = NowMs() + LockWaitMs; !L_PFADE::TryLock(stamp);) {
-        if (!L_LIMIT::SleepMs(5)) return -2;
-        if (NowMs() < until) continue;
-        if (L_DIAG::FirstTime(QStringLiteral("locked ") + stamp.fileName()))
-            L_DIAG::FailureLine(
-                QStringLiteral("pace"),
-                QStringLiteral("held by a stopped process; turns are kept within this process"),
-                QString(), stamp.fileName());
-        return -1;
+// Takes the stamp file's lock, waiting about a second at most; false when its holder
+// keeps it (its process was stopped inside): the file is then used without the lock, told
+// once, and for a while waited for only a moment.
+bool Lock(QFile &stamp, bool &stopped) {
+    static std::atomic<qint64> stuckAt{-StuckMemoryMs};
+    const bool recently = NowMs() - stuckAt < StuckMemoryMs; // then a live holder's moment
+    for (const qint64 until = NowMs() + (recently ? 20 : LockWaitMs); !L_PFADE::TryLock(stamp);) {
+        if (NowMs() >= until) {
+            stuckAt = NowMs();
+            if (L_DIAG::FirstTime(QStringLiteral("locked ") + stamp.fileName()))
+                L_DIAG::FailureLine(QStringLiteral("pace"),
+                                    QStringLiteral("held by a stopped process; used without "
+                                                   "its lock"),
+                                    QString(), stamp.fileName());
+            return false;
+        }
+        if (!L_LIMIT::SleepMs(5)) return stopped = true, false;
     }
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    const qint64 last = stamp.readLine(32).trimmed().toLongLong();
-    const bool sane = last <= now + MaxQueued * pause; // a clock set back does not block
-    const qint64 slot = sane ? qMax(now, last + pause) : now;
+    return true;
+}
+
+// Reserves the next turn in the stamp file, which holds the wall-clock time of the last
+// turn reserved; the lock is held only to read and write it, never while waiting. A
+// holder stopped between its read and its write reads again. The turn's time on the
+// steady clock; -1 when the file cannot be written (told once; the turns are then kept
+// within this process), -2 when the thread stops or the turn would come after its deadline.
+qint64 ReserveInFile(QFile &stamp, qint64 pause) {
+    bool stopped = false;
+    if (!Lock(stamp, stopped) && stopped) return -2;
+    qint64 now = 0, slot = 0;
+    for (qint64 read = -StuckMs; NowMs() - read >= StuckMs;) {
+        read = NowMs();
+        now = QDateTime::currentMSecsSinceEpoch();
+        const qint64 last = stamp.seek(0) ? stamp.readLine(32).trimmed().toLongLong() : 0;
+        const bool sane = last <= now + MaxQueued * pause; // a clock set back does not block
+        slot = sane ? qMax(now, last + pause) : now;
+    }
     if (slot - now > L_LIMIT::RemainingMs()) return -2;
-    const QByteArray text = QByteArray::number(slot) + '\n';
-    if (!stamp.seek(0) || !stamp.resize(0) || stamp.write(text) != text.size() || !stamp.flush()) {
+    // Written in place at a fixed width: a reader without the lock never meets an empty file.
+    const QByteArray text = QByteArray::number(slot).rightJustified(20, '0') + '\n';
+    if (!stamp.seek(0) || stamp.write(text) != text.size() || !stamp.flush()) {
         if (L_DIAG::FirstTime(QStringLiteral("unwritten ") + stamp.fileName()))
             L_DIAG::FailureLine(QStringLiteral("pace"),
                                 QStringLiteral("cannot be written; turns are kept within "

@@ -19,8 +19,9 @@ qint64 PauseMs(const QString &url);
 // Waits for the host's turn: returns once the pause since the last turn any of this user's
 // processes reserved at that host has passed, and any pause the host asked for is over.
 // False, at once, when the thread's stop flag is set or its deadline would pass first
-// (L_LIMIT). A stamp file that cannot be locked within about a second or not written
-// costs one diagnostic line; the turns are then kept within this process.
+// (L_LIMIT). A stamp file locked for about a second (its holder stopped) is used without
+// the lock; one that cannot be written keeps the turns within this process; either costs
+// one diagnostic line.
 bool WaitForTurn(const QString &url);
 // Every later turn at the URL's host in this process waits until `ms` from now have passed
 // (a server's 429 or 503 with Retry-After).
