@@ -3,6 +3,7 @@
 #include "batch_tool/L_MATCH.h"
 #include "geo_files/L_GEODST.h"
 #include "geo_files/L_POINT.h"
+#include "map_service/L_ENV.h"
 #include "map_service/L_QUERY.h"
 #include "map_service/L_VALUE.h"
 
@@ -245,9 +246,7 @@ Answer Padded(const Asker &asker, Answer answer) {
 }
 
 qint64 RetryBaseMs() {
-    bool ok = false;
-    const qint64 wanted = qEnvironmentVariable("GEODATEN_RETRY_MS").toLongLong(&ok);
-    return ok && wanted >= 0 && wanted <= 60'000 ? wanted : 2000;
+    return L_ENV::Integer("GEODATEN_RETRY_MS", 0, 60'000, 2000);
 }
 
 // The wait before the next try: what the server asked for (429, 503), else doubling.
@@ -294,7 +293,7 @@ Answer Ask(const Asker &asker, const L_LIST::Question &question) {
         Answer answer = Padded(asker, AskOnce(asker, question));
         const L_STATUS::ServiceStatus &s = answer.status;
         if (!L_STATUS::Passing(s) || s.code == Status::File || attempt == Retries ||
-            L_INET::StopRequested())
+            L_LIMIT::StopRequested())
             return answer;
         const qint64 wait = WaitMs(s, attempt);
         if (wait > MaxWaitMs) {
@@ -305,7 +304,7 @@ Answer Ask(const Asker &asker, const L_LIST::Question &question) {
             asker.waiting(QStringLiteral("warte %1 s nach %2")
                               .arg(qMax<qint64>(1, wait / 1000))
                               .arg(L_STATUS::Word(s)));
-        const bool waited = L_INET::SleepMs(wait);
+        const bool waited = L_LIMIT::SleepMs(wait);
         if (asker.waiting) asker.waiting(QString());
         if (!waited) return answer;
     }

@@ -3,7 +3,7 @@
 // columns and points its answer gives.
 #include "batch_tool/L_BATCH.h"
 #include "batch_tool/L_LIST.h"
-#include "map_service/L_INET.h"
+#include "map_service/L_FETCH.h"
 #include "map_service/L_STATUS.h"
 
 #include <functional>
@@ -25,7 +25,7 @@ struct Answer {
 // How a row is asked: the options, the answers kept to consult, and where a wait is told.
 struct Asker {
     const L_BATCH::Options *options = nullptr;
-    const L_INET::Kept *kept = nullptr;
+    const L_FETCH::AnswerStore *kept = nullptr;
     char delimiter = ',';                         // ";" writes numbers with a decimal comma
     std::function<void(const QString &)> waiting; // "" when the wait is over
 };

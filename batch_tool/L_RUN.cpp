@@ -98,7 +98,7 @@ void ShowProgress(Job &job) {
 // run's memory. Made in place: the keepers point at its members.
 struct Session {
     L_CACHE::Cache cache;
-    L_INET::Kept cached, kept;
+    L_FETCH::AnswerStore cached, kept;
     L_ASK::Asker asker;
     Session() = default;
     Session(const Session &) = delete; // the keepers point at its members
@@ -106,11 +106,11 @@ struct Session {
 };
 
 void Open(Job &job, Session &s) {
-    L_INET::SetLimits({&halt, 0});
+    L_LIMIT::SetLimits({&halt, 0});
     const bool lasting = !job.options.noCache && L_QUERY::ActiveService().keepsAnswers;
     s.cache = L_CACHE::Open(lasting ? L_CACHE::CacheFile() : QString());
-    s.cached = L_CACHE::Keeper(s.cache);
-    s.kept = L_KEEP::Keeper(job.memory, &s.cached);
+    s.cached = L_FETCH::CacheStore(s.cache);
+    s.kept = L_KEEP::Store(job.memory, &s.cached);
     s.asker = {&job.options, &s.kept, job.files.out.delimiter, [&job](const QString &wait) {
                    {
                        const std::lock_guard<std::mutex> lock(job.mutex);
@@ -139,7 +139,7 @@ bool AskNext(Job &job, Session &s, bool wait) {
     const std::lock_guard<std::mutex> lock(job.mutex);
     Result &result = job.results[question.row];
     result.answer = std::move(answer);
-    result.kept = L_KEEP::RowWasKept();
+    result.kept = L_KEEP::EndRow(job.memory);
     if (result.answer.laterS >= 0) job.laterS = result.answer.laterS, halt = true;
     result.ready = !halt; // a row cut off by a stop is not written
     job.changed.notify_all();

@@ -1,7 +1,9 @@
 // geodaten-batch on lists against the fake services on 127.0.0.1, unpaced: its own cost
 // per row beside the bare downloads of the same answers, its peak memory for 1,000 and
-// 100,000 rows; a second run answered wholly from the kept answers; and requests in
-// parallel to a server that takes 20 ms an answer.
+// 100,000 rows; a second run answered wholly from the kept answers; requests in parallel
+// to a server that takes 20 ms an answer; and, given the build before this one
+// (batch_bench [BEFORE]), one request at a time over kept connections (HTTP and HTTPS)
+// against that build's, and the requests a list of recurring addresses sends in parallel.
 #include "bench_support.h"
 
 #include "fake_map_service.h"
@@ -23,14 +25,15 @@ extern char **environ;
 
 namespace {
 
-QString List(const QString &folder, int rows) {
-    const QString path = folder + QStringLiteral("/list-%1.csv").arg(rows);
+// A list of `rows` rows, each address in `repeat` rows one after the other.
+QString List(const QString &folder, int rows, int repeat = 1) {
+    const QString path = folder + QStringLiteral("/list-%1-%2.csv").arg(rows).arg(repeat);
     QFile file(path);
     file.open(QIODevice::WriteOnly);
     file.write("Name;Adresse\n");
     for (int k = 0; k < rows; ++k)
         file.write(QByteArray("Mitglied ") + QByteArray::number(k) + ";Ort " +
-                   QByteArray::number(k) + " AT\n");
+                   QByteArray::number(k / repeat) + " AT\n");
     return path;
 }
 
@@ -47,13 +50,13 @@ long PeakKb(pid_t pid) {
 // Runs the program on the list; with `measure`, its peak resident memory in MB (looked
 // at every 2 ms, which costs time: timed runs do not).
 double RunBatch(const QString &list, const QString &output, bool measure = false,
-                const char *option = "--quiet", const char *value = "--quiet") {
+                const char *option = "--quiet", const char *value = "--quiet",
+                const char *program = GEODATEN_BATCH) {
     const QByteArray in = list.toLocal8Bit(), out = output.toLocal8Bit();
-    const char *argv[] = {GEODATEN_BATCH, "geocode",       "--quiet",      option, value,
-                          "-o",           out.constData(), in.constData(), nullptr};
+    const char *argv[] = {program, "geocode",       "--quiet",      option, value,
+                          "-o",    out.constData(), in.constData(), nullptr};
     pid_t pid = 0;
-    if (posix_spawn(&pid, GEODATEN_BATCH, nullptr, nullptr, const_cast<char **>(argv), environ) !=
-        0)
+    if (posix_spawn(&pid, program, nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
         return -1;
     long peak = 0;
     int status = 0;
@@ -122,6 +125,39 @@ void InParallel(const QString &folder, FakeMapService &service) {
                 memory[1] / memory[0]);
 }
 
+// 2,000 distinct addresses one request at a time, against the fake answering at once over
+// HTTP and over HTTPS (its test certificate trusted through SSL_CERT_FILE): this build
+// against the one before it. Then the list with each address in two rows, --parallel 8:
+// the requests each build sends.
+void KeptConnections(const QString &folder, FakeMapService &http, const char *before) {
+    const int rows = 2000;
+    FakeMapService https(GEODATEN_FIXTURES, 0, true);
+    const QString list = List(folder, rows), output = folder + QStringLiteral("/out.csv");
+    qputenv("SSL_CERT_FILE", GEODATEN_FIXTURES "/tls-cert.pem");
+    std::printf("\n| %d distinct addresses, one at a time | this build, s | the build before, s | "
+                "speed-up |\n|---|---|---|---|\n",
+                rows);
+    for (FakeMapService *service : {&http, &https}) {
+        qputenv("GEODATEN_NOMINATIM_URL", QByteArray::fromStdString(service->Url()));
+        const std::vector<double> best =
+            Alternate({[&] { RunBatch(list, output); },
+                       [&] { RunBatch(list, output, false, "--quiet", "--quiet", before); }},
+                      3);
+        std::printf("| %s | %.2f | %.2f | %.2f |\n", service == &http ? "HTTP" : "HTTPS", best[0],
+                    best[1], best[1] / best[0]);
+    }
+    qputenv("GEODATEN_NOMINATIM_URL", QByteArray::fromStdString(http.Url()));
+    const QString twice = List(folder, 2 * rows, 2);
+    std::printf("\n| %d rows, %d distinct addresses, --parallel 8 | requests sent |\n|---|---|\n",
+                2 * rows, rows);
+    for (const char *program : {GEODATEN_BATCH, before}) {
+        http.ClearRequests();
+        RunBatch(twice, output, false, "--parallel", "8", program);
+        std::printf("| %s | %zu |\n", program == before ? "the build before" : "this build",
+                    http.Requests().size());
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -141,5 +177,9 @@ int main(int argc, char **argv) {
     CostAndMemory(temp.path());
     FromTheCache(temp.path());
     InParallel(temp.path(), service);
+    if (argc > 1 && QFileInfo(QString::fromLocal8Bit(argv[1])).isExecutable())
+        KeptConnections(temp.path(), service, argv[1]);
+    else
+        std::printf("\nno build before this one given: kept connections not compared\n");
     return 0;
 }

@@ -11,6 +11,8 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -123,21 +125,66 @@ QString CacheFolder() {
     return cache.isEmpty() ? QString() : cache + QStringLiteral("/geodaten/");
 }
 
-QString RuntimeFolder() {
-    const QString runtime = Env("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return runtime + QStringLiteral("/geodaten/");
-    return CacheFolder();
-}
-
 QString OwnFolder(const QString &folder) {
     if (folder.isEmpty()) return QString();
-    if (!QFileInfo(folder).isDir()) {
-        if (!QDir().mkpath(folder)) return QString();
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                          QFileDevice::ExeOwner);
-    }
+    const QString path = L_PFADE::StripTrailingSeparator(folder);
+    if (!QFileInfo(path).isDir() && !QFileInfo(path).isSymLink() && !QDir().mkpath(path))
+        return QString();
+#ifdef Q_OS_WIN
+    if (QFileInfo(path).isSymLink()) return QString();
+#else
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return QString(); // a symlink, or no folder
+    struct stat status {};
+    const bool own = ::fstat(fd, &status) == 0 && status.st_uid == ::geteuid() &&
+                     ((status.st_mode & 077) == 0 || ::fchmod(fd, 0700) == 0);
+    ::close(fd);
+    if (!own) return QString();
+#endif
     return L_PFADE::AddBackslash(folder);
+}
+
+bool OwnFile(const QString &path, QByteArray &head, QString &why) {
+    head.clear();
+#ifdef Q_OS_WIN
+    QFile file(path);
+    if (QFileInfo(path).isSymLink()) return why = QStringLiteral("is a symlink"), false;
+    if (!file.open(QFileInfo::exists(path) ? QIODevice::ReadOnly : QIODevice::ReadWrite))
+        return why = file.errorString(), false;
+    head = file.read(16);
+    return true;
+#else
+    struct stat status {};
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::stat(folder.constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return why = QStringLiteral("its folder cannot be read"), false;
+    if (status.st_uid != ::geteuid())
+        return why = QStringLiteral("its folder belongs to another user"), false;
+    if (status.st_mode & 022) return why = QStringLiteral("its folder is open to others"), false;
+    const QByteArray name = QFile::encodeName(path);
+    int fd = -1; // made when missing; another process may make it meanwhile
+    for (int attempt = 0; fd < 0 && attempt < 2; ++attempt) {
+        fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT)
+            fd = ::open(name.constData(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        0600);
+    }
+    if (fd < 0)
+        return why = errno == ELOOP ? QStringLiteral("is a symlink")
+                                    : QString::fromLocal8Bit(strerror(errno)),
+               false;
+    char bytes[16];
+    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    const ssize_t read = regular ? ::read(fd, bytes, sizeof bytes) : 0;
+    ::close(fd);
+    head = QByteArray(bytes, qMax<ssize_t>(read, 0));
+    why = !regular                       ? QStringLiteral("is no regular file")
+          : status.st_uid != ::geteuid() ? QStringLiteral("belongs to another user")
+          : status.st_mode & 022         ? QStringLiteral("is open to others")
+                                         : QString();
+    return why.isEmpty();
+#endif
 }
 
 } // namespace L_TEMPPA

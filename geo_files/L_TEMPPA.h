@@ -1,5 +1,6 @@
 #pragma once
-// The folder of the response file, and the whole-file read into a byte text.
+// The folder of the response file, the whole-file read into a byte text, and the folders
+// and files of this user's own.
 #include <QString>
 
 namespace L_TEMPPA {
@@ -20,11 +21,14 @@ qint32 ReadFileText(const QString &path, QString &content);
 
 // The program's folder in the user's cache: $XDG_CACHE_HOME/geodaten/ (~/.cache/geodaten/).
 QString CacheFolder();
-// Where short-lived files of this session go: $XDG_RUNTIME_DIR/geodaten/ where it is set,
-// else the cache folder.
-QString RuntimeFolder();
 // The folder, created (with its parents) for this user alone (mode 0700) when missing,
-// ending in a separator; empty when it cannot be made.
+// ending in a separator. An existing one must be this user's and no symlink; wider rights
+// than 0700 are narrowed to it. Empty when it cannot be made so.
 QString OwnFolder(const QString &folder);
+// True when `path` is a regular file of this user's that no one else may write, in a
+// folder of this user's that no one else may write in; a missing file is made so (0600).
+// `head` gets its first 16 bytes. A symlink at the path is refused, never followed and
+// never made through. False, with why in words, for anything else.
+bool OwnFile(const QString &path, QByteArray &head, QString &why);
 
 } // namespace L_TEMPPA

@@ -1,6 +1,7 @@
 #include "main_window/L_WAIT.h"
 
 #include "map_service/L_INET.h"
+#include "map_service/L_LIMIT.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -92,12 +93,12 @@ bool Await(Waiting &waiting, QObject *filter, const std::function<bool()> &road)
     if (waiting.now) return false;
     long connectMs = 0, totalMs = 0;
     L_INET::Timeouts(connectMs, totalMs);
-    const qint64 deadline = L_INET::NowMs() + totalMs;
+    const qint64 deadline = L_LIMIT::NowMs() + totalMs;
     bool result = false;
     QEventLoop answered;
     waiting.stop = false;
     Run(waiting.helper, [&] {
-        L_INET::SetLimits({&waiting.stop, deadline});
+        L_LIMIT::SetLimits({&waiting.stop, deadline});
         result = road();
         QMetaObject::invokeMethod(&answered, &QEventLoop::quit, Qt::QueuedConnection);
     });

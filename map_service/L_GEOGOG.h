@@ -1,7 +1,7 @@
 #pragma once
 // The commercial map service: the records every provider fills, and its requests, readers
 // and links (its road behind L_QUERY is L_GOOGLE; the open services' are in L_GEOOSM).
-#include "map_service/L_INET.h"
+#include "map_service/L_FETCH.h"
 #include "map_service/L_STATUS.h"
 
 #include <QList>

@@ -2,6 +2,7 @@
 
 #include "geo_files/L_GEODST.h"
 #include "geo_files/L_POINT.h"
+#include "map_service/L_DIAG.h"
 #include "map_service/L_URLCOD.h"
 #include "map_service/L_VALUE.h"
 #include "xml_text/L_REPLAC.h"
@@ -42,13 +43,13 @@ QString NameText(const QString &byteText) {
 // A request in its turn, with the program's name; the answer's text when it was read,
 // else the status and its one diagnostic line.
 L_INET::Answer Ask(const QString &service, const QString &url, const QString &file,
-                   const L_INET::Kept *kept, ServiceStatus &status) {
+                   const L_FETCH::AnswerStore *kept, ServiceStatus &status) {
     const L_INET::Answer answer =
-        L_INET::Fetch(L_INET::Request{url, UserAgent(), false}, file, kept);
+        L_FETCH::Fetch(L_INET::Request{url, UserAgent(), false}, file, kept);
     if (answer.outcome != L_INET::Outcome::Replaced) {
         status = L_INET::StatusOf(answer);
         const QString message = XmlFirst(QString::fromLatin1(answer.body), "error/message");
-        L_INET::Tell(service, answer.error, L_UNICOD::Utf8ToText(message), url);
+        L_DIAG::FailureLine(service, answer.error, L_UNICOD::Utf8ToText(message), url);
     }
     return answer;
 }
@@ -56,7 +57,7 @@ L_INET::Answer Ask(const QString &service, const QString &url, const QString &fi
 // The place of an address: a point given as such, or the geocoder's first hit. False
 // (with the status and its one line) when the address has none.
 bool Locate(const QString &address, GeoQuery &place, ServiceStatus &status,
-            const L_INET::Kept *kept) {
+            const L_FETCH::AnswerStore *kept) {
     L_POINT::Point point;
     QString reason;
     if (L_POINT::ReadPoint(address, point, reason)) { // a point is asked of no geocoder
@@ -104,22 +105,22 @@ void TellRoute(const L_INET::Answer &answer, RouteQuery &query, ServiceStatus &s
         }
     }
     if (status.code != Status::Ok)
-        L_INET::Tell(QStringLiteral("OSRM"), what, message, query.RequestUrl);
+        L_DIAG::FailureLine(QStringLiteral("OSRM"), what, message, query.RequestUrl);
 }
 
 // The shortest road where a server of one's own routes by distance
 // (GEODATEN_OSRM_SHORTEST_URL): its route's metres, asked after the fastest was found.
-void AskShortest(const RouteQuery &query, ServiceStatus &status, const L_INET::Kept *kept) {
+void AskShortest(const RouteQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
     const QString base = L_URLCOD::BaseUrl("GEODATEN_OSRM_SHORTEST_URL", QString());
     if (base.isEmpty() || status.code != Status::Ok) return;
     const QString url = RouteRequestUrl(query).replace(0, OsrmUrl().size(), base);
     const L_INET::Answer answer =
-        L_INET::Fetch(L_INET::Request{url, UserAgent(), false}, query.TempFile, kept);
+        L_FETCH::Fetch(L_INET::Request{url, UserAgent(), false}, query.TempFile, kept);
     RouteQuery shortest = query;
     shortest.RequestUrl = url;
     ServiceStatus said = L_INET::StatusOf(answer);
     TellRoute(answer, shortest, said);
-    if (said.code == Status::Ok) L_INET::Remember(kept, answer, url, said);
+    L_FETCH::Store(kept, answer, url, said);
     status.code = said.code;
     status.said = said.said;
     status.http = said.http;
@@ -261,7 +262,7 @@ void ReadRouteAnswer(const QByteArray &json, RouteQuery &query, ServiceStatus &s
 }
 
 bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
-             ServiceStatus &status, const L_INET::Kept *kept) {
+             ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
     query.TempFile = L_GEOGOG::ResponseFilePath();
     query.Address = address; // as typed: the geocoder matches UTF-8 text, umlauts included
     query.RequestUrl = SearchRequestUrl(query.Address, options);
@@ -273,17 +274,17 @@ bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &o
     bool listed = query.HitCount > 0; // an answer without a place must be the geocoder's
     if (!listed) XmlFirst(query.ResponseText, QStringLiteral("searchresults"), &listed);
     status = L_STATUS::FromService(query.HitCount > 0 ? "OK" : listed ? "ZERO_RESULTS" : "");
-    L_INET::Remember(kept, answer, query.RequestUrl, status);
+    L_FETCH::Store(kept, answer, query.RequestUrl, status);
     if (query.HitCount == 0) {
         const QString message = XmlFirst(query.ResponseText, QStringLiteral("error/message"));
-        L_INET::Tell(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(message),
-                     query.RequestUrl);
+        L_DIAG::FailureLine(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(message),
+                            query.RequestUrl);
     }
     return true;
 }
 
 bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-           const L_INET::Kept *kept, bool alternatives) {
+           const L_FETCH::AnswerStore *kept, bool alternatives) {
     query.Origin = origin;
     query.Destination = destination;
     GeoQuery start, end;
@@ -298,7 +299,7 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     query.RequestUrl =
         RouteRequestUrl(query) + (alternatives ? QStringLiteral("&alternatives=3") : QString());
     const L_INET::Answer answer =
-        L_INET::Fetch(L_INET::Request{query.RequestUrl, UserAgent(), false}, query.TempFile, kept);
+        L_FETCH::Fetch(L_INET::Request{query.RequestUrl, UserAgent(), false}, query.TempFile, kept);
     const bool read = answer.outcome == L_INET::Outcome::Replaced;
     if (read) query.ResponseText = QString::fromLatin1(answer.body);
     status = L_INET::StatusOf(answer);
@@ -306,11 +307,11 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     status.EndHits = endHits;
     TellRoute(answer, query, status);
     if (alternatives) AskShortest(query, status, kept);
-    if (status.code == Status::Ok) L_INET::Remember(kept, answer, query.RequestUrl, status);
+    L_FETCH::Store(kept, answer, query.RequestUrl, status);
     return read;
 }
 
-bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept) {
+bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
     query.TempFile = L_GEOGOG::ResponseFilePath();
     query.RequestUrl = NominatimUrl() + QStringLiteral("/reverse?lat=") + Fixed(query.Latitude) +
                        QStringLiteral("&lon=") + Fixed(query.Longitude) +
@@ -325,10 +326,10 @@ bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kep
     query.Address = WholeText(query.ResponseText, "reversegeocode/result");
     ReadAddressParts(query.ResponseText, query);
     status = L_STATUS::FromService(!query.Address.isEmpty() ? "OK" : refused ? "ZERO_RESULTS" : "");
-    L_INET::Remember(kept, answer, query.RequestUrl, status);
+    L_FETCH::Store(kept, answer, query.RequestUrl, status);
     if (status.code != Status::Ok)
-        L_INET::Tell(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(error),
-                     query.RequestUrl);
+        L_DIAG::FailureLine(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(error),
+                            query.RequestUrl);
     return true;
 }
 

@@ -38,10 +38,10 @@ void ReadRouteAnswer(const QByteArray &json, RouteQuery &query, ServiceStatus &s
 
 // The road, as L_QUERY's table promises.
 bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
-             ServiceStatus &status, const L_INET::Kept *kept);
+             ServiceStatus &status, const L_FETCH::AnswerStore *kept);
 bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-           const L_INET::Kept *kept, bool alternatives);
-bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept);
+           const L_FETCH::AnswerStore *kept, bool alternatives);
+bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept);
 QStringList Bases();
 
 // The web map at a point: base + "/?mlat=LAT&mlon=LON#map=17/LAT/LON", decimal points.

@@ -1,6 +1,7 @@
 #include "map_service/L_GOOGLE.h"
 
 #include "geo_files/L_POINT.h"
+#include "map_service/L_DIAG.h"
 #include "map_service/L_URLCOD.h"
 #include "map_service/L_VALUE.h"
 #include "xml_text/L_REPLAC.h"
@@ -33,12 +34,12 @@ bool KeyMayGoTo(const QString &url) {
 // its answer, the URL and where the answer goes.
 struct Asked {
     QString service, root, url, file;
-    const L_INET::Kept *kept;
+    const L_FETCH::AnswerStore *kept;
     L_INET::Answer answer;
 };
 
 Asked Asking(const char *service, const char *root, const QString &url, const QString &file,
-             const L_INET::Kept *kept) {
+             const L_FETCH::AnswerStore *kept) {
     return Asked{QString::fromLatin1(service), QString::fromLatin1(root), url, file, kept, {}};
 }
 
@@ -59,20 +60,20 @@ bool FetchGoogle(Asked &asked, QString &responseText, ServiceStatus &status) {
     const bool key = !KeySuffix().isEmpty();
     if (key && !KeyMayGoTo(asked.url)) {
         status.code = Status::Refused;
-        L_INET::Tell(asked.service, QStringLiteral("the key goes over https only"),
-                     QStringLiteral("give an https URL in GEODATEN_SERVICE_URL"),
-                     WithoutKey(asked.url));
+        L_DIAG::FailureLine(asked.service, QStringLiteral("the key goes over https only"),
+                            QStringLiteral("give an https URL in GEODATEN_SERVICE_URL"),
+                            WithoutKey(asked.url));
         return false;
     }
-    asked.answer = L_INET::Fetch(L_INET::Request{asked.url, {}, key}, asked.file, asked.kept);
+    asked.answer = L_FETCH::Fetch(L_INET::Request{asked.url, {}, key}, asked.file, asked.kept);
     if (asked.answer.outcome == L_INET::Outcome::Replaced) {
         responseText = QString::fromLatin1(asked.answer.body);
         return true;
     }
     status = L_INET::StatusOf(asked.answer);
-    L_INET::Tell(asked.service, asked.answer.error,
-                 Message(QString::fromLatin1(asked.answer.body), asked.root),
-                 WithoutKey(asked.url));
+    L_DIAG::FailureLine(asked.service, asked.answer.error,
+                        Message(QString::fromLatin1(asked.answer.body), asked.root),
+                        WithoutKey(asked.url));
     return false;
 }
 
@@ -83,11 +84,11 @@ void Conclude(Asked &asked, const QString &word, ServiceStatus &status) {
     const ServiceStatus read = L_STATUS::FromService(word);
     status.code = read.code;
     status.said = read.said;
-    L_INET::Remember(asked.kept, asked.answer, asked.url, status);
+    L_FETCH::Store(asked.kept, asked.answer, asked.url, status);
     if (status.code != Status::Ok)
-        L_INET::Tell(asked.service, L_STATUS::Word(status),
-                     Message(QString::fromLatin1(asked.answer.body), asked.root),
-                     WithoutKey(asked.url));
+        L_DIAG::FailureLine(asked.service, L_STATUS::Word(status),
+                            Message(QString::fromLatin1(asked.answer.body), asked.root),
+                            WithoutKey(asked.url));
 }
 
 // A search's word: "OK" with hits, "ZERO_RESULTS" for a successful answer without any, else
@@ -211,7 +212,7 @@ void ReadHitParts(GeoQuery &query) {
 } // namespace
 
 bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
-             ServiceStatus &status, const L_INET::Kept *kept) {
+             ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
     ReplaceUmlauts(address);
     query.TempFile = ResponseFilePath();
     query.Address = address;
@@ -233,7 +234,7 @@ bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &o
 }
 
 bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-           const L_INET::Kept *kept, bool alternatives) {
+           const L_FETCH::AnswerStore *kept, bool alternatives) {
     ReplaceUmlauts(origin);
     ReplaceUmlauts(destination);
     query.TempFile = ResponseFilePath();
@@ -253,7 +254,7 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     return true;
 }
 
-bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept) {
+bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
     query.TempFile = ResponseFilePath();
     query.RequestUrl = RequestBase() + QStringLiteral("/maps/api/geocode/xml?latlng=") +
                        L_POINT::FormatDegrees(query.Latitude) + u',' +

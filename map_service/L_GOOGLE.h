@@ -14,13 +14,13 @@ using L_STATUS::ServiceStatus;
 // The parts of every hit are read from the answer whatever the options say; countries go
 // as "&components=country:AT|country:DE".
 bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
-             ServiceStatus &status, const L_INET::Kept *kept);
+             ServiceStatus &status, const L_FETCH::AnswerStore *kept);
 // With `alternatives`, the service is asked for them and status.ShortestMetres is the
 // shortest route's first leg.
 bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-           const L_INET::Kept *kept, bool alternatives);
+           const L_FETCH::AnswerStore *kept, bool alternatives);
 // The geocoding endpoint with latlng=LAT,LON: the first result's address and its parts.
-bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept);
+bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept);
 QString RouteLink(const RouteQuery &query);
 // The bases its requests go to.
 QStringList Bases();

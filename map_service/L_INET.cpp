@@ -1,35 +1,29 @@
 #include "map_service/L_INET.h"
 
-#include "map_service/L_PACE.h"
-#include "xml_text/L_REPLAC.h"
+#include "map_service/L_CURL.h"
+#include "map_service/L_ENV.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 
-#include <curl/curl.h>
-
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
-#include <thread>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
 
-Q_LOGGING_CATEGORY(lcService, "geodaten.service")
-
 namespace L_INET {
 
 namespace {
 
-thread_local Limits limits;
+using L_LIMIT::StopRequested;
 
-constexpr qsizetype ShownCharacters = 300; // of a message or URL in a diagnostic line
-constexpr int PollMs = 100;                // how soon a stop ends a transfer
+constexpr int PollMs = 100; // how soon a stop ends a transfer
 
 struct Sink {
     QFile *file;
@@ -47,70 +41,96 @@ size_t WriteBody(char *data, size_t one, size_t count, void *user) {
     return size_t(n);
 }
 
-using Curl = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
-using Multi = std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)>;
-using Headers = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
+// The header list of one request, freed through the loaded library.
+struct FreeList {
+    const L_CURL::Api *curl;
+    void operator()(curl_slist *list) const { curl->slist_free_all(list); }
+};
+using Headers = std::unique_ptr<curl_slist, FreeList>;
 
-void SetOptions(CURL *c, const Request &request, const QByteArray &url, Sink &sink) {
-    long connectMs = 0, totalMs = 0;
-    Timeouts(connectMs, totalMs);
-    totalMs = long(qBound(qint64(1), RemainingMs(), qint64(totalMs))); // the thread's deadline
-    curl_easy_setopt(c, CURLOPT_URL, url.constData());
-    curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);                // no SIGALRM in a GUI
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https"); // no file:// or others
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR,
-                     request.httpsRedirectsOnly ? "https" : "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, MaxRedirects); // a loop ends here
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, qMin(connectMs, totalMs));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, totalMs); // silence and endless bodies
-    curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(MaxResponseBytes));
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &WriteBody);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
+// A server of one's own with a certificate of an internal authority: SSL_CERT_FILE names
+// the certificates to trust, in place of the system's, as OpenSSL reads it.
+QByteArray TrustedCertificates() {
+    const QFileInfo file(qEnvironmentVariable("SSL_CERT_FILE"));
+    return file.isFile() && file.isReadable() ? QFile::encodeName(file.absoluteFilePath())
+                                              : QByteArray();
 }
 
-// Runs the transfer, looking at the stop flag between polls; the libcurl result.
-CURLcode Perform(CURLM *multi, CURL *easy) {
-    curl_multi_add_handle(multi, easy);
+// Every option of the request, set anew on the thread's kept handle: nothing of the
+// request before carries over but its connections, DNS answers and TLS sessions (the
+// cookie engine is never switched on). False when libcurl refuses the protocol rules
+// (older than 7.85): the request would not keep them.
+bool SetOptions(const L_CURL::Api &curl, CURL *c, const Request &request, const QByteArray &url,
+                Sink &sink) {
+    long connectMs = 0, totalMs = 0;
+    Timeouts(connectMs, totalMs);
+    totalMs = long(qBound(qint64(1), L_LIMIT::RemainingMs(), qint64(totalMs))); // the deadline
+    curl.easy_reset(c);
+    curl.easy_setopt(c, CURLOPT_URL, url.constData());
+    curl.easy_setopt(c, CURLOPT_HTTPGET, 1L);
+    curl.easy_setopt(c, CURLOPT_NOSIGNAL, 1L); // no SIGALRM in a GUI
+    const bool ruled =
+        curl.easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK && // no file://
+        curl.easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR,
+                         request.httpsRedirectsOnly ? "https" : "http,https") == CURLE_OK;
+    curl.easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl.easy_setopt(c, CURLOPT_MAXREDIRS, MaxRedirects); // a loop ends here
+    curl.easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, qMin(connectMs, totalMs));
+    curl.easy_setopt(c, CURLOPT_TIMEOUT_MS, totalMs); // silence and endless bodies
+    curl.easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(MaxResponseBytes));
+    curl.easy_setopt(c, CURLOPT_WRITEFUNCTION, &WriteBody);
+    curl.easy_setopt(c, CURLOPT_WRITEDATA, &sink);
+    const QByteArray trusted = TrustedCertificates();
+    if (!trusted.isEmpty()) curl.easy_setopt(c, CURLOPT_CAINFO, trusted.constData()); // copied
+    return ruled;
+}
+
+// Runs the transfer, looking at the stop flag between polls; the libcurl result. A transfer
+// abandoned by a stop closes its connection as the handle leaves the multi handle.
+CURLcode Perform(const L_CURL::Api &curl, CURLM *multi, CURL *easy) {
+    curl.multi_add_handle(multi, easy);
     CURLcode result = CURLE_ABORTED_BY_CALLBACK;
     for (int running = 1; running;) {
-        if (curl_multi_perform(multi, &running) != CURLM_OK) break;
+        if (curl.multi_perform(multi, &running) != CURLM_OK) break;
         if (running && StopRequested()) break;
-        if (running) curl_multi_poll(multi, nullptr, 0, PollMs, nullptr);
+        if (running) curl.multi_poll(multi, nullptr, 0, PollMs, nullptr);
     }
     int left = 0;
-    while (CURLMsg *message = curl_multi_info_read(multi, &left))
+    while (CURLMsg *message = curl.multi_info_read(multi, &left))
         if (message->msg == CURLMSG_DONE) result = message->data.result;
-    curl_multi_remove_handle(multi, easy);
+    curl.multi_remove_handle(multi, easy);
     return result;
 }
 
-// The transfer into the sink; the answer's status and error are filled in.
+// The transfer into the sink on the thread's kept handles; the answer's status and error
+// are filled in.
 bool Transfer(const Request &request, Sink &sink, Answer &answer) {
-    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
-    Curl curl(initialised == CURLE_OK ? curl_easy_init() : nullptr, &curl_easy_cleanup);
-    Multi multi(curl ? curl_multi_init() : nullptr, &curl_multi_cleanup);
-    if (!multi) {
+    const L_CURL::Api *curl = L_CURL::Curl();
+    const L_CURL::Handles handles = L_CURL::ThreadHandles();
+    if (!curl || !handles.easy) {
         answer.error = QStringLiteral("libcurl cannot start");
         return false;
     }
     const QByteArray url = request.url.toUtf8();
-    SetOptions(curl.get(), request, url, sink);
-    Headers headers(nullptr, &curl_slist_free_all);
-    if (!request.userAgent.isEmpty()) {
-        headers.reset(curl_slist_append(nullptr, ("User-Agent: " + request.userAgent).constData()));
-        curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.get());
+    if (!SetOptions(*curl, handles.easy, request, url, sink)) {
+        answer.error = QStringLiteral("libcurl is older than 7.85");
+        return false;
     }
-    const CURLcode code = Perform(multi.get(), curl.get());
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &answer.status);
-    curl_off_t retryAfter = 0;
-    if (curl_easy_getinfo(curl.get(), CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK &&
+    Headers headers(nullptr, FreeList{curl});
+    if (!request.userAgent.isEmpty()) {
+        headers.reset(
+            curl->slist_append(nullptr, ("User-Agent: " + request.userAgent).constData()));
+        curl->easy_setopt(handles.easy, CURLOPT_HTTPHEADER, headers.get());
+    }
+    const CURLcode code = Perform(*curl, handles.multi, handles.easy);
+    curl->easy_getinfo(handles.easy, CURLINFO_RESPONSE_CODE, &answer.status);
+    curl_off_t retryAfter = 0; // seconds; a huge one is clamped before any arithmetic
+    if (curl->easy_getinfo(handles.easy, CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK &&
         retryAfter > 0)
-        answer.retryAfterS = qint64(retryAfter);
+        answer.retryAfterS = qint64(qMin<curl_off_t>(retryAfter, MaxRetryAfterS));
     if (code != CURLE_OK) {
         answer.error = StopRequested() ? QStringLiteral("abgebrochen")
-                                       : QString::fromUtf8(curl_easy_strerror(code));
+                                       : QString::fromUtf8(curl->easy_strerror(code));
         return false;
     }
     if (answer.status < 200 || answer.status > 299)
@@ -136,39 +156,11 @@ bool ReplaceFile(const QString &from, const QString &to, QString &error) {
 
 } // namespace
 
-void SetLimits(const Limits &wanted) {
-    limits = wanted;
-}
-
-bool StopRequested() {
-    return limits.stop && limits.stop->load();
-}
-
-qint64 NowMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-qint64 RemainingMs() {
-    return limits.deadlineMs > 0 ? limits.deadlineMs - NowMs() : qint64(1) << 40;
-}
-
-bool SleepMs(qint64 ms) {
-    const qint64 until = NowMs() + ms;
-    if (until > NowMs() + RemainingMs()) return false; // the deadline comes first
-    for (qint64 left; !StopRequested() && (left = until - NowMs()) > 0;)
-        std::this_thread::sleep_for(std::chrono::milliseconds(qMin<qint64>(left, 20)));
-    return !StopRequested();
-}
-
 void Timeouts(long &connectMs, long &totalMs) {
-    connectMs = ConnectTimeoutMs;
-    totalMs = TotalTimeoutMs;
-    bool ok = false;
-    const long wanted = qEnvironmentVariable("GEODATEN_TIMEOUT_MS").toLong(&ok);
-    if (!ok || wanted <= 0) return;
-    totalMs = qMin(totalMs, wanted);
-    connectMs = qMin(connectMs, wanted);
+    const qint64 wanted = L_ENV::Integer("GEODATEN_TIMEOUT_MS", 1,
+                                         std::numeric_limits<qint64>::max(), TotalTimeoutMs);
+    totalMs = long(qMin<qint64>(TotalTimeoutMs, wanted));
+    connectMs = long(qMin<qint64>(ConnectTimeoutMs, wanted));
 }
 
 L_STATUS::ServiceStatus StatusOf(const Answer &answer) {
@@ -190,14 +182,6 @@ L_STATUS::ServiceStatus StatusOf(const Answer &answer) {
         break;
     }
     return status;
-}
-
-void Tell(const QString &service, const QString &what, const QString &message, const QString &url) {
-    using L_REPLAC::Shown;
-    const QString said = message.isEmpty() ? QString() : QStringLiteral(": ") + message;
-    qCWarning(lcService).noquote() << service + QStringLiteral(": ") +
-                                          Shown(what + said, ShownCharacters) +
-                                          QStringLiteral(" (") + Shown(url, ShownCharacters) + u')';
 }
 
 Answer Download(const Request &request, const QString &file) {
@@ -224,9 +208,8 @@ Answer Download(const Request &request, const QString &file) {
         answer.error = part.errorString();
         return answer;
     }
-    answer.body = part.read(MaxResponseBytes);
-    answer.body.squeeze();         // kept answers hold their bytes, not the read's buffer
-    if (!answer.error.isEmpty()) { // an error status: the file stays as it was
+    answer.body = part.read(sink.size); // what was written, no more: no 16 MiB buffer a row
+    if (!answer.error.isEmpty()) {      // an error status: the file stays as it was
         answer.outcome = Outcome::HttpError;
         return answer;
     }
@@ -237,33 +220,12 @@ Answer Download(const Request &request, const QString &file) {
     return answer;
 }
 
+bool Ready() {
+    return L_CURL::Curl() && L_CURL::ThreadHandles().easy;
+}
+
 bool DownloadToFile(const QString &url, const QString &file) {
     return Download(Request{url, {}, false}, file).outcome == Outcome::Replaced;
-}
-
-Answer Fetch(const Request &request, const QString &file, const Kept *kept) {
-    Answer answer;
-    if (kept && kept->recall && kept->recall(request.url, answer.body)) {
-        answer.outcome = Outcome::Replaced;
-        answer.status = 200;
-        answer.kept = true;
-        return answer;
-    }
-    if (!L_PACE::WaitForTurn(request.url)) {
-        answer.error = StopRequested()
-                           ? QStringLiteral("abgebrochen")
-                           : QStringLiteral("Timeout was reached (waiting for the turn)");
-        return answer;
-    }
-    return Download(request, file);
-}
-
-void Remember(const Kept *kept, const Answer &answer, const QString &url,
-              const L_STATUS::ServiceStatus &status) {
-    const bool found = status.code == L_STATUS::Status::Ok;
-    if (!found && status.code != L_STATUS::Status::ZeroResults) return;
-    if (kept && kept->remember && !answer.kept && answer.outcome == Outcome::Replaced)
-        kept->remember(url, answer.body, found ? Keep::Found : Keep::Nothing);
 }
 
 } // namespace L_INET

@@ -2,6 +2,7 @@
 
 #include "geo_files/L_POINT.h"
 #include "map_service/L_CACHE.h"
+#include "map_service/L_DIAG.h"
 #include "map_service/L_GEOOSM.h"
 #include "map_service/L_GOOGLE.h"
 #include "map_service/L_PACE.h"
@@ -12,7 +13,6 @@
 #include <QDebug>
 
 #include <functional>
-#include <mutex>
 
 namespace L_QUERY {
 
@@ -30,24 +30,12 @@ const Service Services[] = {
      &L_GEOOSM::PointLink, &L_GEOOSM::RouteLink, &L_GEOOSM::Bases},
 };
 
-// One warning per value, not one per search.
-void WarnOnce(const QString &value) {
-    static std::mutex mutex;
-    static QString warned;
-    const std::lock_guard<std::mutex> lock(mutex);
-    if (value == warned) return;
-    warned = value;
-    qWarning().noquote() << QStringLiteral("GEODATEN_PROVIDER=%1 is neither \"google\" nor "
-                                           "\"osm\"; choosing as if it were unset")
-                                .arg(value);
-}
-
 // The road with the answers kept across runs, where the provider keeps them.
-bool WithCache(const std::function<bool(const L_INET::Kept *)> &road) {
+bool WithCache(const std::function<bool(const L_FETCH::AnswerStore *)> &road) {
     const QString file = ActiveService().keepsAnswers ? L_CACHE::CacheFile() : QString();
     if (file.isEmpty()) return road(nullptr);
     L_CACHE::Cache cache = L_CACHE::Open(file);
-    const L_INET::Kept kept = L_CACHE::Keeper(cache);
+    const L_FETCH::AnswerStore kept = L_FETCH::CacheStore(cache);
     const bool result = road(&kept);
     L_CACHE::Close(cache);
     return result;
@@ -55,7 +43,7 @@ bool WithCache(const std::function<bool(const L_INET::Kept *)> &road) {
 
 // A point typed as an address: the place there, listed at the point itself.
 bool ReversePoint(const Service &service, const L_POINT::Point &point, GeoQuery &query,
-                  ServiceStatus &status, const L_INET::Kept *kept) {
+                  ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
     ReverseQuery reverse;
     reverse.Latitude = point.latitude;
     reverse.Longitude = point.longitude;
@@ -96,7 +84,11 @@ const Service &ActiveService() {
     const QString named = qEnvironmentVariable("GEODATEN_PROVIDER").trimmed().toLower();
     for (const Service &service : Services)
         if (named == QLatin1String(service.name)) return service;
-    if (!named.isEmpty()) WarnOnce(qEnvironmentVariable("GEODATEN_PROVIDER"));
+    const QString value = qEnvironmentVariable("GEODATEN_PROVIDER");
+    if (!named.isEmpty() && L_DIAG::FirstTime(QStringLiteral("GEODATEN_PROVIDER=") + value))
+        qWarning().noquote() << QStringLiteral("GEODATEN_PROVIDER=%1 is neither \"google\" nor "
+                                               "\"osm\"; choosing as if it were unset")
+                                    .arg(value);
     for (const Service &service : Services)
         if (service.configured && service.configured()) return service;
     for (const Service &service : Services)
@@ -110,17 +102,18 @@ Provider ActiveProvider() {
 
 bool QueryGeocode(GeoQuery &query, QString &address) {
     ServiceStatus status;
-    return WithCache(
-        [&](const L_INET::Kept *kept) { return QueryGeocode(query, address, status, kept); });
+    return WithCache([&](const L_FETCH::AnswerStore *kept) {
+        return QueryGeocode(query, address, status, kept);
+    });
 }
 
 bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
-                  const L_INET::Kept *kept) {
+                  const L_FETCH::AnswerStore *kept) {
     return QueryGeocode(query, address, {}, status, kept);
 }
 
 bool QueryGeocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
-                  ServiceStatus &status, const L_INET::Kept *kept) {
+                  ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
     const Service &service = ActiveService();
     L_POINT::Point point;
     QString reason;
@@ -137,19 +130,19 @@ bool QueryGeocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptio
 
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination) {
     ServiceStatus status;
-    return WithCache([&](const L_INET::Kept *kept) {
+    return WithCache([&](const L_FETCH::AnswerStore *kept) {
         return QueryRoute(query, origin, destination, status, kept, false);
     });
 }
 
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-                const L_INET::Kept *kept, bool alternatives) {
+                const L_FETCH::AnswerStore *kept, bool alternatives) {
     const Service &service = ActiveService();
     return service.route(query, origin, destination, status, kept,
                          alternatives && service.alternatives);
 }
 
-bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept) {
+bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
     const Service &service = ActiveService();
     return service.reverse && service.reverse(query, status, kept);
 }

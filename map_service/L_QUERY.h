@@ -24,9 +24,9 @@ struct Service {
     bool readsPoints;        // a point typed as an address is looked up in reverse, in the window
     bool alternatives;       // it can be asked for route alternatives
     bool (*geocode)(GeoQuery &, QString &, const L_GEOGOG::SearchOptions &, ServiceStatus &,
-                    const L_INET::Kept *);
-    bool (*route)(RouteQuery &, QString &, QString &, ServiceStatus &, const L_INET::Kept *, bool);
-    bool (*reverse)(ReverseQuery &, ServiceStatus &, const L_INET::Kept *); // null: none
+                    const L_FETCH::AnswerStore *);
+    bool (*route)(RouteQuery &, QString &, QString &, ServiceStatus &, const L_FETCH::AnswerStore *, bool);
+    bool (*reverse)(ReverseQuery &, ServiceStatus &, const L_FETCH::AnswerStore *); // null: none
     QString (*pointLink)(double latitude, double longitude);
     QString (*routeLink)(const RouteQuery &);
     QStringList (*bases)(); // where its requests go
@@ -50,19 +50,19 @@ bool QueryGeocode(GeoQuery &query, QString &address);
 // here: one whose coordinates are not wholly numbers within range (NaN, 123.4, 1e400
 // degrees) is dropped, with its entries in every list.
 bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
-                  const L_INET::Kept *kept);
+                  const L_FETCH::AnswerStore *kept);
 // The same, asking what the options ask beyond the address.
 bool QueryGeocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
-                  ServiceStatus &status, const L_INET::Kept *kept);
+                  ServiceStatus &status, const L_FETCH::AnswerStore *kept);
 // The whole road of one distance computation through the active provider. True when the
 // last answer (directions, or the router's) was downloaded and read. Kept answers as above.
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination);
 // With `alternatives` (where the provider has them), status.ShortestMetres is the
 // shortest of the routes the service returned.
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-                const L_INET::Kept *kept, bool alternatives);
+                const L_FETCH::AnswerStore *kept, bool alternatives);
 // The place at the record's point; false without an answer (or a provider without one).
-bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_INET::Kept *kept);
+bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept);
 // True when a server the road asks (the geocoder; with `routes` the router too) is one of
 // the public ones the program ships as defaults, not one of the user's own.
 bool AsksPublicServers(bool routes);

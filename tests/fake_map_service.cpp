@@ -1,5 +1,9 @@
 #include "fake_map_service.h"
 
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslSocket>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -10,18 +14,43 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
 namespace {
 
-bool Send(int fd, const std::string &data) {
+// A client's connection: its socket, or the TLS session on it.
+struct Link {
+    int fd;
+    QSslSocket *tls = nullptr;
+};
+
+bool Send(Link &link, const std::string &data) {
+    if (link.tls) {
+        link.tls->write(data.data(), qint64(data.size()));
+        while (link.tls->bytesToWrite() > 0 || link.tls->encryptedBytesToWrite() > 0)
+            if (!link.tls->waitForBytesWritten(5000)) return false;
+        return true;
+    }
     for (size_t sent = 0; sent < data.size();) {
-        const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        const ssize_t n = ::send(link.fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) return false;
         sent += size_t(n);
     }
     return true;
+}
+
+// Up to `size` bytes of the client: 0 when it closed, -1 when nothing came within `ms`.
+long Receive(Link &link, char *buffer, size_t size, int ms) {
+    if (link.tls) {
+        if (link.tls->bytesAvailable() == 0 && !link.tls->waitForReadyRead(ms))
+            return link.tls->state() == QAbstractSocket::ConnectedState ? -1 : 0;
+        return long(link.tls->read(buffer, qint64(size)));
+    }
+    pollfd wait{link.fd, POLLIN, 0};
+    if (::poll(&wait, 1, ms) <= 0) return -1;
+    return long(std::max<ssize_t>(::recv(link.fd, buffer, size, 0), 0));
 }
 
 std::string ReadFile(const std::string &path) {
@@ -29,12 +58,16 @@ std::string ReadFile(const std::string &path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+bool Whole(const std::string &fixture) {
+    return fixture.rfind("HTTP/", 0) == 0;
+}
+
 // A fixture as the answer: a whole response when it starts with a status line (its header
-// lines end in LF in the file), else the body of a 200.
+// lines end in LF in the file; the connection then closes), else the body of a 200.
 std::string Answer(const std::string &fixture) {
-    if (fixture.rfind("HTTP/", 0) != 0)
-        return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(fixture.size()) +
-               "\r\nConnection: close\r\n\r\n" + fixture;
+    if (!Whole(fixture))
+        return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(fixture.size()) + "\r\n\r\n" +
+               fixture;
     const size_t split = fixture.find("\n\n");
     std::string head;
     for (char c : fixture.substr(0, split))
@@ -68,15 +101,13 @@ std::string GeneratedResults(int count) {
 }
 
 struct Call {
-    int client;
+    Link &link;
     const std::string &target, &dir;
     const std::atomic<bool> &stop;
     bool first; // the first request of this target
     void WaitForClose() const {
-        for (char byte; !stop;) {
-            pollfd wait{client, POLLIN, 0};
-            if (::poll(&wait, 1, 100) > 0 && ::recv(client, &byte, 1, 0) <= 0) return;
-        }
+        for (char byte; !stop;)
+            if (Receive(link, &byte, 1, 100) == 0) return;
     }
     std::string Good() const { return Answer(ReadFile(dir + "/geocode.xml")); }
 };
@@ -85,24 +116,24 @@ struct Call {
 const std::map<std::string, std::function<void(const Call &)>> Misbehaviours = {
     {"loop",
      [](const Call &c) {
-         Send(c.client, "HTTP/1.1 302 Found\r\nLocation: " + c.target + "\r\n\r\n");
+         Send(c.link, "HTTP/1.1 302 Found\r\nLocation: " + c.target + "\r\n\r\n");
      }},
     {"headers",
      [](const Call &c) {
-         Send(c.client, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n<G"), c.WaitForClose();
+         Send(c.link, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n<G"), c.WaitForClose();
      }},
     {"silent", [](const Call &c) { c.WaitForClose(); }},
     {"close", [](const Call &) {}},
     {"endless",
      [](const Call &c) {
-         for (Send(c.client, "HTTP/1.1 200 OK\r\n\r\n<GeocodeResponse>");
-              !c.stop && Send(c.client, std::string(65536, 'x'));) {
+         for (Send(c.link, "HTTP/1.1 200 OK\r\n\r\n<GeocodeResponse>");
+              !c.stop && Send(c.link, std::string(65536, 'x'));) {
          }
      }},
     {"huge",
      [](const Call &c) {
-         Send(c.client, "HTTP/1.1 200 OK\r\nContent-Length: 17825792\r\n\r\n");
-         for (int k = 0; k < 272 && !c.stop && Send(c.client, std::string(65536, 'y')); ++k) {
+         Send(c.link, "HTTP/1.1 200 OK\r\nContent-Length: 17825792\r\n\r\n");
+         for (int k = 0; k < 272 && !c.stop && Send(c.link, std::string(65536, 'y')); ++k) {
          }
      }},
     {"garbage",
@@ -110,14 +141,14 @@ const std::map<std::string, std::function<void(const Call &)>> Misbehaviours = {
          std::string bytes(65536, '\0');
          unsigned state = 12345;
          for (char &b : bytes) b = char((state = state * 1103515245u + 12345u) >> 16);
-         Send(c.client, Answer(bytes));
+         Send(c.link, Answer(bytes));
      }},
     {"slow",
      [](const Call &c) { // the good answer, its second half after 300 ms
          const std::string whole = c.Good();
-         Send(c.client, whole.substr(0, whole.size() / 2));
+         Send(c.link, whole.substr(0, whole.size() / 2));
          std::this_thread::sleep_for(std::chrono::milliseconds(300));
-         Send(c.client, whole.substr(whole.size() / 2));
+         Send(c.link, whole.substr(whole.size() / 2));
      }},
 };
 
@@ -143,27 +174,41 @@ std::string Mode(const std::string &target) {
     return target.substr(at, end - at);
 }
 
-void Reply(const Call &c) {
+// Answers the request; true when the connection stays open for the next one.
+bool Reply(const Call &c) {
     const std::string mode = Mode(c.target);
     const std::string canned = ReadFile(c.dir + "/misbehave-" + Key(mode));
-    if (!mode.empty() && !canned.empty()) return void(Send(c.client, Answer(canned)));
-    if (Misbehaviours.count(mode)) return Misbehaviours.at(mode)(c);
+    if (!mode.empty() && !canned.empty()) return Send(c.link, Answer(canned)), false;
+    if (Misbehaviours.count(mode)) return Misbehaviours.at(mode)(c), false;
     if (mode == "busy" && c.first) // then answered as any other
-        return void(Send(c.client, "HTTP/1.1 429 Too Many Requests\r\nRetry-After: 1\r\n"
-                                   "Content-Length: 0\r\n\r\n"));
+        return Send(c.link, "HTTP/1.1 429 Too Many Requests\r\nRetry-After: 1\r\n"
+                            "Content-Length: 0\r\nConnection: close\r\n\r\n"),
+               false;
+    std::string fixture =
+        c.target.rfind("/maps?", 0) == 0 ? "<html>map</html>" : "HTTP/1.1 404 X\n\n";
     for (const auto &kind : Kinds) {
         if (c.target.rfind(kind.path, 0) != 0) continue;
         const std::string selector = Selector(c.target, kind.selector);
-        if (selector.rfind("hits", 0) == 0)
-            return void(Send(c.client, Answer(GeneratedResults(std::atoi(selector.c_str() + 4)))));
-        const std::string fixture =
-            ReadFile(c.dir + "/" + kind.prefix + "-" + Key(selector) + kind.suffix);
-        return void(Send(
-            c.client,
-            Answer(fixture.empty() ? ReadFile(c.dir + "/" + kind.prefix + kind.suffix) : fixture)));
+        fixture = selector.rfind("hits", 0) == 0
+                      ? GeneratedResults(std::atoi(selector.c_str() + 4))
+                      : ReadFile(c.dir + "/" + kind.prefix + "-" + Key(selector) + kind.suffix);
+        if (fixture.empty()) fixture = ReadFile(c.dir + "/" + kind.prefix + kind.suffix);
+        break;
     }
-    Send(c.client,
-         Answer(c.target.rfind("/maps?", 0) == 0 ? "<html>map</html>" : "HTTP/1.1 404 X\n\n"));
+    return Send(c.link, Answer(fixture)) && !Whole(fixture);
+}
+
+// The TLS session of the test certificate on the client's socket (a copy of its
+// descriptor, which the session closes); false when the handshake fails.
+bool StartTls(QSslSocket &tls, int client, const std::string &certificate, const std::string &key) {
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setLocalCertificate(QSslCertificate(QByteArray::fromStdString(certificate)));
+    config.setPrivateKey(QSslKey(QByteArray::fromStdString(key), QSsl::Ec));
+    config.setPeerVerifyMode(QSslSocket::VerifyNone);
+    tls.setSslConfiguration(config);
+    if (!tls.setSocketDescriptor(::dup(client))) return false;
+    tls.startServerEncryption();
+    return tls.waitForEncrypted(5000);
 }
 
 double NowMs() {
@@ -174,7 +219,12 @@ double NowMs() {
 
 } // namespace
 
-FakeMapService::FakeMapService(std::string dir, int port) : dir_(std::move(dir)) {
+FakeMapService::FakeMapService(std::string dir, int port, bool tls)
+    : dir_(std::move(dir)), tls_(tls) {
+    if (tls_) {
+        certificate_ = ReadFile(dir_ + "/tls-cert.pem");
+        key_ = ReadFile(dir_ + "/tls-key.pem");
+    }
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
     const int yes = 1;
     ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
@@ -205,7 +255,7 @@ FakeMapService::~FakeMapService() {
 }
 
 std::string FakeMapService::Url() const {
-    return "http://127.0.0.1:" + std::to_string(port_);
+    return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_);
 }
 
 std::vector<FakeMapService::Request> FakeMapService::Requests() const {
@@ -224,6 +274,7 @@ void FakeMapService::AcceptLoop() {
         if (::poll(&wait, 1, 100) <= 0) continue;
         const int client = ::accept(listener_, nullptr, nullptr);
         if (client < 0) continue;
+        ++connections_;
         std::lock_guard<std::mutex> lock(mutex_);
         for (auto it = workers_.begin(); it != workers_.end();)
             it = it->done ? (it->thread.join(), workers_.erase(it)) : std::next(it);
@@ -234,31 +285,37 @@ void FakeMapService::AcceptLoop() {
 }
 
 void FakeMapService::Serve(Worker &worker) {
-    std::string head;
+    Link link{worker.client};
+    std::unique_ptr<QSslSocket> tls; // made, used and destroyed in this thread
+    if (tls_) tls = std::make_unique<QSslSocket>(), link.tls = tls.get();
+    std::string head; // what has come of the next request
     char buffer[4096];
-    for (ssize_t n; head.find("\r\n\r\n") == std::string::npos && head.size() < 1 << 20 &&
-                    (n = ::recv(worker.client, buffer, sizeof buffer, 0)) > 0;)
-        head.append(buffer, size_t(n));
-    std::istringstream words(head);
-    std::string method, target;
-    words >> method >> target;
-    if (target.rfind("http://", 0) == 0) target = target.substr(target.find('/', 7)); // a proxy's
-    if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
-    if (!target.empty()) {
-        const std::string line = head.substr(0, head.find("\r\n")),
-                          agent = Selector(head, "User-Agent: ");
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            requests_.push_back({line, agent.substr(0, agent.find('\r')), NowMs()});
-        }
+    for (bool open = !tls || StartTls(*tls, worker.client, certificate_, key_); open && !stop_;) {
+        size_t end = 0;
+        for (long n; (end = head.find("\r\n\r\n")) == std::string::npos && head.size() < 1 << 20 &&
+                     !stop_ && (n = Receive(link, buffer, sizeof buffer, 100)) != 0;)
+            if (n > 0) head.append(buffer, size_t(n));
+        if (end == std::string::npos) break;
+        const std::string request = head.substr(0, end);
+        head.erase(0, end + 4);
+        std::istringstream words(request);
+        std::string method, target;
+        words >> method >> target;
+        if (target.rfind("http://", 0) == 0)
+            target = target.substr(target.find('/', 7)); // a proxy's
+        const std::string line = request.substr(0, request.find("\r\n")),
+                          agent = Selector(request, "User-Agent: ");
         bool first = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back({line, agent.substr(0, agent.find('\r')), NowMs()});
             first = seen_.insert(target).second;
         }
         if (onRequest) onRequest(line);
-        Reply(Call{worker.client, target, dir_, stop_, first});
+        if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
+        open = !target.empty() && Reply(Call{link, target, dir_, stop_, first});
     }
+    tls.reset();
     std::lock_guard<std::mutex> lock(mutex_); // not closed under the destructor's shutdown
     ::shutdown(worker.client, SHUT_RDWR);
     ::close(worker.client);

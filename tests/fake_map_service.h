@@ -9,7 +9,10 @@
 // truncated, endless, garbage, okonly, huge, slow; busy: HTTP 429 with Retry-After: 1 the
 // first time a target is asked, the answer after). An address "hitsN" gets N results.
 // Reverse lookups: "reverse-<lat>.xml", "reverse-google.xml". A request through a proxy
-// (absolute target) is answered as one to this server.
+// (absolute target) is answered as one to this server. Answers keep the HTTP/1.1
+// connection open for the next request; misbehaving ones and whole-response fixtures close
+// it. With `tls` it speaks HTTPS with the test certificate of the fixtures (tls-cert.pem,
+// for 127.0.0.1 and localhost, and tls-key.pem).
 #include <atomic>
 #include <list>
 #include <mutex>
@@ -22,21 +25,22 @@ class FakeMapService {
 public:
     struct Request {
         std::string line, userAgent; // "GET /... HTTP/1.1", and the User-Agent header
-        double atMs;                 // arrival, in ms of a steady clock
+        double atMs;                 // arrival of its head, in ms of a steady clock
     };
     // Serves the fixtures of `dir` on 127.0.0.1:port (0: an ephemeral port).
-    explicit FakeMapService(std::string dir, int port = 0);
+    explicit FakeMapService(std::string dir, int port = 0, bool tls = false);
     ~FakeMapService();
     FakeMapService(const FakeMapService &) = delete;
     FakeMapService &operator=(const FakeMapService &) = delete;
 
     int Port() const { return port_; }
-    std::string Url() const; // "http://127.0.0.1:PORT"
+    std::string Url() const; // "http://127.0.0.1:PORT", with tls "https://..."
+    int Connections() const { return connections_; } // accepted so far
     std::vector<Request> Requests() const;
     void ClearRequests();
     // Called with each request line as it arrives (the standalone program prints them).
     void (*onRequest)(const std::string &) = nullptr;
-    std::atomic<int> delayMs{0}; // every answer waits this long first
+    std::atomic<int> delayMs{0}; // every answer waits this long after its request is recorded
 
 private:
     struct Worker {
@@ -49,6 +53,9 @@ private:
 
     std::string dir_;
     int listener_ = -1, port_ = 0;
+    bool tls_;
+    std::string certificate_, key_; // PEM, with tls
+    std::atomic<int> connections_{0};
     std::atomic<bool> stop_{false};
     std::thread acceptor_;
     mutable std::mutex mutex_;

@@ -1,6 +1,8 @@
-// fake_map_service --port N --dir FIXTURES: serves until killed; prints its port, then
-// every request line it receives, one per line.
+// fake_map_service --port N --dir FIXTURES [--tls]: serves until killed; prints its port,
+// then every request line it receives, one per line.
 #include "fake_map_service.h"
+
+#include <QCoreApplication>
 
 #include <csignal>
 #include <cstdio>
@@ -19,15 +21,18 @@ void Print(const std::string &line) {
 } // namespace
 
 int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv); // for the TLS sessions
     int port = 0;
+    bool tls = false;
     std::string dir = ".";
-    for (int k = 1; k + 1 < argc; k += 2) {
-        if (std::strcmp(argv[k], "--port") == 0) port = std::atoi(argv[k + 1]);
-        if (std::strcmp(argv[k], "--dir") == 0) dir = argv[k + 1];
+    for (int k = 1; k < argc; ++k) {
+        tls = tls || std::strcmp(argv[k], "--tls") == 0;
+        if (k + 1 < argc && std::strcmp(argv[k], "--port") == 0) port = std::atoi(argv[k + 1]);
+        if (k + 1 < argc && std::strcmp(argv[k], "--dir") == 0) dir = argv[k + 1];
     }
     std::signal(SIGTERM, Stop);
     std::signal(SIGINT, Stop);
-    FakeMapService service(dir, port);
+    FakeMapService service(dir, port, tls);
     service.onRequest = &Print;
     std::printf("%d\n", service.Port());
     std::fflush(stdout);

@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -112,6 +114,13 @@ struct Batch : ::testing::Test {
         batch->start(GEODATEN_BATCH, arguments);
         batch->waitForStarted();
         return batch;
+    }
+    // True once the fake service has seen `count` requests (within 10 s).
+    bool Asked(size_t count) {
+        QElapsedTimer timer;
+        for (timer.start(); service.Requests().size() < count; QThread::msleep(5))
+            if (timer.elapsed() > 10000) return false;
+        return true;
     }
     QByteArray Numbered(int rows, const QByteArray &header = "Adresse") {
         QByteArray list = header + "\n";
@@ -246,6 +255,11 @@ TEST_F(Batch, GeocodeStatusesAndOneRequestPerAddress) {
     EXPECT_EQ(exitCode, 0) << "an empty row is no failure";
     EXPECT_EQ(errors, "") << "--quiet: only what ends a run";
 
+    WriteAll(File("libcurl.so.4"), "no library"); // libcurl missing: no answer, no crash
+    const QByteArray without = Run({"geocode"}, "Adresse\nx\n", false,
+                                   {"LD_LIBRARY_PATH=" + temp.path(), "GEODATEN_RETRY_MS=0"});
+    EXPECT_TRUE(without.endsWith(";NETWORK\n") && errors.contains("libcurl cannot start"))
+        << errors;
     const QStringList all = Lines(Run({"geocode", "--all", "--column", "Ort", "--coords", "geo"},
                                       "Ort,x\n9220 Velden AT,1\n"));
     EXPECT_EQ(all.size(), 4) << "a row per hit";
@@ -556,6 +570,7 @@ TEST_F(Batch, RetriesHonourTheServer) {
         {"429 with Retry-After: 1", "misbehavebusy", "OK", 2, 1000, 0},
         {"5xx: three more tries, 0.1, 0.2 and 0.4 s apart", "misbehave500", "HTTP 500", 4, 700, 1},
         {"an hour's Retry-After stops the run", "misbehavelater", nullptr, 1, 0, 1},
+        {"a Retry-After beyond any clock is clamped, not 0", "misbehaveforever", nullptr, 1, 0, 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -592,19 +607,23 @@ TEST_F(Batch, CtrlCAgainstASilentServer) {
 }
 
 TEST_F(Batch, TwoProcessesTakeTurnsAtOneHost) {
-    const QByteArray list = Numbered(3);
-    std::vector<Outcome> outcomes(2);
-    std::thread other([&] {
-        outcomes[0] =
-            RunBatch(service, temp.path(), {"geocode"}, list, false, {"GEODATEN_PACE_MS=300"});
+    WriteAll(File("list.csv"), Numbered(8));
+    auto stopped =
+        Start({"geocode", "-o", File("out.csv"), File("list.csv")}, {"GEODATEN_PACE_MS=300"});
+    ASSERT_TRUE(Asked(2));
+    ::kill(pid_t(stopped->processId()), SIGSTOP); // Ctrl+Z, a turn reserved or waited for
+    std::thread other([&] {                       // as from cron, without XDG_RUNTIME_DIR
+        Run({"geocode"}, Numbered(6), false, {"GEODATEN_PACE_MS=300", "XDG_RUNTIME_DIR="});
     });
-    outcomes[1] =
-        RunBatch(service, temp.path(), {"geocode"}, list, false, {"GEODATEN_PACE_MS=300"});
+    EXPECT_TRUE(Asked(3)) << "a stopped run holds no turn";
+    ::kill(pid_t(stopped->processId()), SIGCONT); // then both take turns
     other.join();
+    stopped->waitForFinished(20000);
+    EXPECT_EQ(exitCode + stopped->exitCode(), 0) << errors;
     std::vector<double> times;
     for (const auto &request : service.Requests()) times.push_back(request.atMs);
     std::sort(times.begin(), times.end());
-    ASSERT_EQ(times.size(), 6u);
+    ASSERT_EQ(times.size(), 14u);
     for (size_t k = 1; k < times.size(); ++k)
         EXPECT_GE(times[k] - times[k - 1], 250) << "request " << k << " of both runs together";
 }
@@ -774,42 +793,117 @@ TEST_F(Batch, AnswersKeptInTheCache) {
     EXPECT_EQ(mode.st_mode & 0777, 0700u);
     Run({"geocode", "--no-cache", File("b.csv")}, "", false, cache);
     EXPECT_EQ(service.Requests().size(), 12u) << "--no-cache asks again";
-    WriteAll(file, "no database at all");
-    for (const char *journal : {"-wal", "-shm"}) QFile::remove(file + journal);
+    EXPECT_FALSE(QFile::exists(File("geodaten/answers.sqlite"))) << "GEODATEN_CACHE=off";
+    const QString theirs = File("theirs.sqlite"); // another user's, or one to keep away from
+    QFile::copy(file, theirs);
+    const QByteArray theirBytes = ReadAll(theirs), listBytes = ReadAll(File("a.csv"));
+    const auto copy = [&](const QString &to, mode_t mode) {
+        QFile::copy(theirs, to);
+        ::chmod(QFile::encodeName(to), mode);
+        return to;
+    };
+    const auto sql = [](const QString &path, const QStringList &statements,
+                        const QByteArray &blob) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", path); // open while the test runs
+        db.setDatabaseName(path);
+        db.open();
+        for (const QString &statement : statements) {
+            QSqlQuery query(db);
+            query.prepare(statement);
+            if (statement.contains('?')) query.addBindValue(blob);
+            query.exec();
+        }
+        return path;
+    };
+    const QByteArray eiffel = "<searchresults><place lat=\"48.85826\" lon=\"2.294499\" "
+                              "display_name=\"Eiffelturm\"/></searchresults>";
     const struct {
         const char *name;
-        QStringList environment;
-        const char *line;
+        std::function<QString()> plant; // GEODATEN_CACHE of the row; null: the row is skipped
+        const char *line;               // its one line; none: used, but not that entry
     } damaged[] = {
-        {"not a database: moved aside", cache, "no SQLite database; moved aside"},
-        {"a full medium", {"GEODATEN_CACHE=/dev/full"}, "database or disk is full"},
+        {"the list itself: no database, left byte for byte", [&] { return File("a.csv"); },
+         "no SQLite database; not used"},
+        {"a device", [] { return QString("/dev/full"); }, "is no regular file"},
+        {"a symlink, never followed", [&] { return QFile::link(theirs, File("l")), File("l"); },
+         "is a symlink"},
+        {"a dangling symlink, nothing made through it",
+         [&] { return QFile::link(File("made"), File("dangling")), File("dangling"); },
+         "is a symlink"},
+        {"a file others may write", [&] { return copy(File("wide"), 0666); }, "is open to others"},
+        {"in a folder others may write",
+         [&] {
+             QDir().mkdir(File("open"));
+             return ::chmod(QFile::encodeName(File("open")), 0777), copy(File("open/a"), 0600);
+         },
+         "its folder is open to others"},
+        {"another user's",
+         [&] {
+             const QString foreign = copy(File("foreign"), 0600);
+             return ::chown(QFile::encodeName(foreign), 65534, 65534) == 0 ? foreign : QString();
+         },
+         "belongs to another user"},
+        {"locked by another process",
+         [&] {
+             return sql(copy(File("locked"), 0600),
+                        {"PRAGMA journal_mode=DELETE", "BEGIN EXCLUSIVE", "DELETE FROM answers"},
+                        {});
+         },
+         "locked by another process; not used in this run"},
+        {"an entry that would inflate beyond the cap",
+         [&] { // its size said 17 MiB: not inflated, so not the planted place
+             return sql(file, {"UPDATE answers SET body = ?"},
+                        QByteArray::fromHex("01100000") + qCompress(eiffel).mid(4));
+         },
+         nullptr},
+        {"damaged at the program's own path: moved aside",
+         [&] {
+             QDir().mkpath(File("geodaten"));
+             return WriteAll(File("geodaten/answers.sqlite"), "no database"), QString("");
+         },
+         "no SQLite database; moved aside"},
     };
+    const QByteArray asked = Run({"geocode", File("a.csv")}, "");
     for (const auto &d : damaged) {
         SCOPED_TRACE(d.name);
-        const Outcome kept =
-            RunBatch(service, temp.path(), {"geocode", File("a.csv")}, "", false, d.environment);
+        const QString planted = d.plant();
+        if (planted.isNull()) continue;
+        QElapsedTimer timer;
+        timer.start();
+        const Outcome kept = RunBatch(service, temp.path(), {"geocode", File("a.csv")}, "", false,
+                                      {"GEODATEN_CACHE=" + planted});
+        EXPECT_LT(timer.elapsed(), 4000) << "a lock is waited for about 2 s, no more";
         EXPECT_EQ(kept.exitCode, 0);
-        EXPECT_EQ(kept.output, Run({"geocode", File("a.csv")}, "")) << "never a wrong answer";
-        EXPECT_EQ(kept.errors.count("geodaten.service: cache:"), 1) << kept.errors.toStdString();
-        EXPECT_TRUE(kept.errors.contains(d.line)) << kept.errors.toStdString();
+        EXPECT_EQ(kept.output, asked) << "never a wrong answer";
+        EXPECT_EQ(kept.errors.count("geodaten.service: cache:"), d.line ? 1 : 0) << kept.errors;
+        EXPECT_TRUE(!d.line || kept.errors.contains(d.line)) << kept.errors;
     }
-    EXPECT_TRUE(QFile::exists(file + ".broken"));
-    EXPECT_FALSE(QFile::exists(File("geodaten/answers.sqlite"))) << "GEODATEN_CACHE=off";
+    EXPECT_EQ(ReadAll(File("a.csv")), listBytes);
+    EXPECT_EQ(ReadAll(theirs), theirBytes) << "no link followed";
+    EXPECT_FALSE(QFileInfo::exists(File("made"))) << "nothing made through a dangling link";
+    EXPECT_TRUE(QFile::exists(File("geodaten/answers.sqlite.broken")));
+    ::stat(QFile::encodeName(File("geodaten")), &mode);
+    EXPECT_EQ(mode.st_mode & 0777, 0700u) << "the program's own folder narrowed from 0755";
 }
 
 TEST_F(Batch, InParallelToOnesOwnServer) {
-    WriteAll(File("list.csv"), Numbered(24));
+    QByteArray twice = "Adresse\n"; // each address in two rows together: asked once
+    for (int k = 1; k <= 12; ++k) twice += ("Ort " + QByteArray::number(k) + "\n").repeated(2);
+    WriteAll(File("list.csv"), twice);
     const QByteArray serial = Run({"geocode", File("list.csv")}, "");
     service.delayMs = 100;
+    service.ClearRequests();
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(Run({"geocode", "--parallel", "8", File("list.csv")}, ""), serial)
         << "in input order";
-    EXPECT_LT(timer.elapsed(), 1200) << "requests in flight together, not 24 x 100 ms";
+    EXPECT_LT(timer.elapsed(), 1200) << "requests in flight together, not 12 x 100 ms";
+    EXPECT_EQ(service.Requests().size(), 12u) << "an address in flight is waited for";
+    WriteAll(File("list.csv"), Numbered(24));
     auto batch = Start({"geocode", "--parallel", "4", "--format", "geojson", "-o", File("out.json"),
                         File("list.csv")},
                        {});
-    QThread::msleep(450);
+    ASSERT_TRUE(Asked(12 + 9)); // rows answered, others asked
     ::kill(pid_t(batch->processId()), SIGINT);
     batch->waitForFinished(3000);
     service.delayMs = 0;
@@ -820,9 +914,9 @@ TEST_F(Batch, InParallelToOnesOwnServer) {
     for (int k = 0; k < features.size(); ++k)
         EXPECT_EQ(features[k]["id"].toString(), QString::number(k + 1))
             << "in order, none left out";
-    service.ClearRequests(); // a public host, through a proxy: one request a second, in turn
+    service.ClearRequests(); // a public host, however written, through a proxy: one a second
     Run({"geocode", "--parallel", "8"}, Numbered(3), false,
-        {"GEODATEN_NOMINATIM_URL=http://nominatim.openstreetmap.org",
+        {"GEODATEN_NOMINATIM_URL=http://Nominatim.OpenStreetMap.org.",
          "http_proxy=" + Seams::Url(service)});
     EXPECT_TRUE(errors.contains("--parallel gilt nur für eigene Server")) << errors;
     const auto requests = service.Requests();

@@ -4,6 +4,7 @@
 
 #include "geo_files/L_TEMPPA.h"
 #include "map_service/L_GEOOSM.h"
+#include "map_service/L_PACE.h"
 #include "map_service/L_QUERY.h"
 #include "map_service/L_SHELL.h"
 
@@ -150,6 +151,24 @@ TEST(Provider, RuleOfTheThreeVariables) {
                     L_QUERY::ActiveProvider() == c.expected);
         qInstallMessageHandler(previous);
         EXPECT_EQ(warned, c.warnings);
+    }
+}
+
+TEST(Pace, PublicHostsHoweverWritten) {
+    const struct {
+        const char *url;
+        bool isPublic;
+    } cases[] = {
+        {"https://nominatim.openstreetmap.org/search", true},
+        {"http://Nominatim.OpenStreetMap.ORG./search", true}, // case, a trailing dot
+        {"http://ROUTER.project-osrm.org.:80/route", true},
+        {"http://\xEF\xBD\x8E\xEF\xBD\x8Fminatim.openstreetmap.org/", true}, // IDN: full-width
+        {"http://nominatim.openstreetmap.org.example/search", false},
+        {"http://localhost:8080/search", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.url);
+        EXPECT_EQ(L_PACE::IsPublicHost(QString::fromUtf8(c.url)), c.isPublic);
     }
 }
 
@@ -322,4 +341,33 @@ TEST_F(Road, WhatIsReadIsWhatWasDownloaded) {
         L_INET::Timeouts(connect, total);
         EXPECT_EQ(total, wanted) << value << ": it only shortens";
     }
+}
+
+TEST_F(Road, ConnectionsKeptTrustedAndStopped) {
+    Seams seams(service, true, "30000");
+    const L_INET::Request good{GeocodeRequestUrl("x"), {}, false};
+    for (int k = 0; k < 2; ++k)
+        EXPECT_EQ(L_INET::Download(good, ResponseFile()).outcome, L_INET::Outcome::Replaced);
+    EXPECT_EQ(service.Connections(), 1) << "the second request on the first one's connection";
+    FakeMapService secure{GEODATEN_FIXTURES, 0, true}; // trusted through SSL_CERT_FILE only
+    const L_INET::Request https{QString::fromStdString(secure.Url()) + "/search?q=x", {}, false};
+    EXPECT_EQ(L_INET::Download(https, ResponseFile()).outcome, L_INET::Outcome::NoAnswer);
+    ScopedEnv trusted("SSL_CERT_FILE", Fixture("tls-cert.pem"));
+    EXPECT_EQ(L_INET::Download(https, ResponseFile()).outcome, L_INET::Outcome::Replaced);
+    std::atomic<bool> stop{false};
+    std::atomic<qint64> stoppedAt{0};
+    std::thread stopper([&] { // once the silent request has come in on the kept connection
+        while (service.Requests().size() < 3) QThread::msleep(5);
+        stoppedAt = L_LIMIT::NowMs();
+        stop = true;
+    });
+    L_LIMIT::SetLimits({&stop, 0});
+    const L_INET::Answer answer =
+        L_INET::Download({GeocodeRequestUrl("misbehavesilent"), {}, false}, ResponseFile());
+    const qint64 took = L_LIMIT::NowMs() - stoppedAt;
+    stopper.join();
+    L_LIMIT::SetLimits({});
+    EXPECT_EQ(answer.error, "abgebrochen");
+    EXPECT_LT(took, 500) << "ended within the stop bound, not the 30 s timeout";
+    EXPECT_EQ(service.Connections(), 1);
 }

@@ -33,7 +33,27 @@ echo "== benchmarks"
 build/ci/bench/xml_bench
 build/ci/bench/road_bench
 build/ci/bench/window_bench
-build/ci/bench/batch_bench
+# The batch tool of the commit before kept connections, built once (Release) from a
+# worktree, as the yardstick of batch_bench. One line is added to it: it trusts
+# SSL_CERT_FILE as this build does, so that it can ask the fake service over HTTPS too.
+before=7f7676c
+if git cat-file -e "$before^{commit}" 2>/dev/null; then
+  if [ ! -x build/before/build/geodaten-batch ]; then
+    rm -rf build/before && git worktree prune
+    git worktree add --detach build/before/src "$before" >/dev/null 2>&1
+    sed -i 's|^\(\s*\)curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);|&\n\1if (!qEnvironmentVariableIsEmpty("SSL_CERT_FILE")) curl_easy_setopt(c, CURLOPT_CAINFO, qgetenv("SSL_CERT_FILE").constData());|' \
+      build/before/src/map_service/L_INET.cpp
+    grep -q CURLOPT_CAINFO build/before/src/map_service/L_INET.cpp || { echo "the patch of $before failed"; exit 1; }
+    echo "build before ($before), patched to trust SSL_CERT_FILE: $(git -C build/before/src diff --shortstat)"
+    cmake -S build/before/src -B build/before/build -DCMAKE_BUILD_TYPE=Release -DGEODATEN_TESTS=OFF \
+      -DGEODATEN_GUI=OFF >/dev/null
+    cmake --build build/before/build -j"$jobs" --target geodaten-batch >/dev/null
+  fi
+  build/ci/bench/batch_bench build/before/build/geodaten-batch
+else
+  echo "note: commit $before is not in this clone; batch_bench compares no build before this one"
+  build/ci/bench/batch_bench
+fi
 
 echo "== tests against code"
 tools/ratio.sh
