@@ -292,7 +292,7 @@ Answer Ask(const Asker &asker, const L_LIST::Question &question) {
     for (int attempt = 0;; ++attempt) {
         Answer answer = Padded(asker, AskOnce(asker, question));
         const L_STATUS::ServiceStatus &s = answer.status;
-        if (!L_STATUS::Passing(s) || s.code == Status::File || attempt == Retries ||
+        if (!L_STATUS::Transient(s) || s.code == Status::File || attempt == Retries ||
             L_LIMIT::StopRequested())
             return answer;
         const qint64 wait = WaitMs(s, attempt);

@@ -53,20 +53,20 @@ QString Summary(const Counts &c) {
 
 void Notes(const L_BATCH::Options &options, const L_LIST::List &list, const L_LIST::Survey &survey,
            bool paced) {
-    QString said = QStringLiteral("%1 aus %2")
-                       .arg(options.mode == L_BATCH::Mode::Geocode    ? "Adresse"
-                            : options.mode == L_BATCH::Mode::Distance ? "Start und Ziel"
-                                                                      : "Punkt",
-                            list.columns.used.join(QStringLiteral(", ")));
+    QString first = QStringLiteral("%1 aus %2")
+                        .arg(options.mode == L_BATCH::Mode::Geocode    ? "Adresse"
+                             : options.mode == L_BATCH::Mode::Distance ? "Start und Ziel"
+                                                                       : "Punkt",
+                             list.columns.used.join(QStringLiteral(", ")));
     if (!survey.example.isEmpty())
-        said += QStringLiteral(", z. B. „%1“").arg(survey.example.join(QStringLiteral("“ → „")));
-    L_TERM::Say(L_REPLAC::Clean(said));
+        first += QStringLiteral(", z. B. „%1“").arg(survey.example.join(QStringLiteral("“ → „")));
+    L_TERM::Note(L_REPLAC::Clean(first));
     if (paced && options.parallel > 1)
-        L_TERM::Say(
+        L_TERM::Note(
             QStringLiteral("--parallel gilt nur für eigene Server; die öffentlichen bekommen "
                            "eine Anfrage pro Sekunde"));
     if (paced && survey.distinct > 1000)
-        L_TERM::Say(
+        L_TERM::Note(
             QStringLiteral("Die Liste hat %1 verschiedene Adressen. Der öffentliche Geocoder von "
                            "OpenStreetMap beantwortet eine Anfrage pro Sekunde und ist nicht für "
                            "lange Listen gedacht; das dauert etwa %2 (Stunden:Minuten:Sekunden). "

@@ -165,7 +165,7 @@ bool ReadRow(Job &job, L_CSV::Source &source, qint64 row) {
     const bool earlier =
         job.files.resuming &&
         L_RESUME::Records(job.files.earlier, row, result.earlier, result.earlierStatus);
-    const bool final = earlier && !L_STATUS::Passing(L_STATUS::FromWord(result.earlierStatus));
+    const bool final = earlier && !L_STATUS::Transient(L_STATUS::FromWord(result.earlierStatus));
     const L_LIST::Question question = L_LIST::Ask(job.list, result.fields);
     const L_ASK::Asker asker{&job.options, nullptr, job.files.out.delimiter, {}};
     if (earlier && final) {
@@ -218,7 +218,7 @@ bool WriteReady(Job &job) {
 }
 
 // Every row, in order, until the end, a stop or a failed write; false for the last.
-bool Pump(Job &job) {
+bool WorkThrough(Job &job) {
     L_CSV::Source source = L_LIST::Body(job.list);
     Session own; // one request at a time: asked here, with no thread to hand it to
     std::vector<std::thread> workers;
@@ -274,11 +274,11 @@ int Finish(Job &job, bool written) {
     const bool stopped = interrupted || job.laterS >= 0;
     if (!L_FILES::Close(job.files, written && (!stopped || KeepEarlier(job)))) {
         L_TERM::Fail(QStringLiteral("Schreiben abgebrochen: %1").arg(L_FILES::Error(job.files)));
-        L_TERM::Say(L_REPORT::Summary(job.counts) + QStringLiteral(" geschrieben"));
+        L_TERM::Note(L_REPORT::Summary(job.counts) + QStringLiteral(" geschrieben"));
         return L_BATCH::ExitWrite;
     }
-    L_TERM::Say(L_REPORT::Summary(job.counts) +
-                (interrupted ? QStringLiteral(", abgebrochen") : QString()));
+    L_TERM::Note(L_REPORT::Summary(job.counts) +
+                 (interrupted ? QStringLiteral(", abgebrochen") : QString()));
     if (interrupted) return L_BATCH::ExitInterrupted;
     if (job.listChanged) {
         L_TERM::Fail(QStringLiteral("%1 hat sich während des Laufs geändert: nach Zeile %2 fehlen "
@@ -326,7 +326,7 @@ int Run(const Options &options) {
         L_TERM::Fail(message);
         return L_BATCH::ExitUsage;
     }
-    if (!note.isEmpty()) L_TERM::Say(note);
+    if (!note.isEmpty()) L_TERM::Note(note);
     job.survey = L_LIST::SurveyList(job.list);
     if ((exit = L_FILES::Open(job.files, options, job.list, job.added, message)) != 0) {
         L_TERM::Fail(message.isEmpty() ? L_FILES::Error(job.files) : message);
@@ -337,7 +337,7 @@ int Run(const Options &options) {
     L_REPORT::Notes(options, job.list, job.survey, paced);
     L_TERM::CatchDiagnostics(true);
     job.clock.start();
-    const bool written = Pump(job);
+    const bool written = WorkThrough(job);
     const int status = Finish(job, written);
     L_TERM::CatchDiagnostics(false);
     return status;

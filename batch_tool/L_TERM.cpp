@@ -55,7 +55,7 @@ void Diagnostic(QtMsgType, const QMessageLogContext &context, const QString &tex
 
 } // namespace
 
-void Say(const QString &text) {
+void Note(const QString &text) {
     if (!quiet) Line(QStringLiteral("geodaten-batch: ") + text);
 }
 

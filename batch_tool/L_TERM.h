@@ -7,7 +7,7 @@
 namespace L_TERM {
 
 // A line "geodaten-batch: <text>": a note, which --quiet silences.
-void Say(const QString &text);
+void Note(const QString &text);
 // The same for an error that ends the run: told even when quiet.
 void Fail(const QString &text);
 // --quiet: from now on only Fail is told (no notes, no diagnostic lines, no progress).
@@ -16,7 +16,7 @@ void SetQuiet(bool quiet);
 bool Terminal();
 // Shows (or, with an empty text, clears) the progress line; only on a terminal.
 void Progress(const QString &text);
-// Routes the core's diagnostic lines through Say's lock while it is installed: each line
+// Routes the core's diagnostic lines through Note's lock while it is installed: each line
 // "<category>: Zeile <n>: <text>" with the calling thread's list line (AtLine), and a line
 // that says what an earlier one said (its URL aside) is not told again.
 void CatchDiagnostics(bool on);

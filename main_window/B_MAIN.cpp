@@ -26,7 +26,7 @@ int Px(int twips) {
 }
 
 template <typename W>
-W *Place(W *widget, const QString &name, int left, int top, int width, int height) {
+W *Positioned(W *widget, const QString &name, int left, int top, int width, int height) {
     widget->setObjectName(name);
     widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
     return widget;
@@ -68,17 +68,17 @@ B_MAIN::B_MAIN(QWidget *parent) : QWidget(parent) {
 
 // Created in tab order, so that the focus chain is the tab order.
 void B_MAIN::BuildControls() {
-    FM[0] = Place(new QGroupBox(QStringLiteral("Koordinaten zur Adresse : "), this),
-                  QStringLiteral("FM(0)"), 60, 600, 10215, 5775);
+    FM[0] = Positioned(new QGroupBox(QStringLiteral("Koordinaten zur Adresse : "), this),
+                       QStringLiteral("FM(0)"), 60, 600, 10215, 5775);
     BuildSearchView();
-    FM[1] = Place(new QGroupBox(QStringLiteral("Entfernung zweier Punkte : "), this),
-                  QStringLiteral("FM(1)"), 10500, 600, 10215, 5775);
-    optD[0] = Place(new QRadioButton(QStringLiteral("Koordinaten"), this),
-                    QStringLiteral("optD(0)"), 60, 60, 1575, 375);
-    optD[1] = Place(new QRadioButton(QStringLiteral("Entfernung"), this), QStringLiteral("optD(1)"),
-                    1680, 60, 1575, 375);
-    cmdOK = Place(new QPushButton(QStringLiteral("&Beenden"), this), QStringLiteral("cmdOK"), 9060,
-                  120, 1215, 375);
+    FM[1] = Positioned(new QGroupBox(QStringLiteral("Entfernung zweier Punkte : "), this),
+                       QStringLiteral("FM(1)"), 10500, 600, 10215, 5775);
+    optD[0] = Positioned(new QRadioButton(QStringLiteral("Koordinaten"), this),
+                         QStringLiteral("optD(0)"), 60, 60, 1575, 375);
+    optD[1] = Positioned(new QRadioButton(QStringLiteral("Entfernung"), this),
+                         QStringLiteral("optD(1)"), 1680, 60, 1575, 375);
+    cmdOK = Positioned(new QPushButton(QStringLiteral("&Beenden"), this), QStringLiteral("cmdOK"),
+                       9060, 120, 1215, 375);
     BuildDistanceView();
     for (QLineEdit *box : {txtAdr, txtAdr1, txtAdr2, txtRLink})
         box->setMaxLength(std::numeric_limits<int>::max()); // Qt would cut at 32767, silently
@@ -86,43 +86,43 @@ void B_MAIN::BuildControls() {
 
 void B_MAIN::BuildSearchView() {
     QGroupBox *frame = FM[0];
-    cmdDo = Place(new QPushButton(QStringLiteral("Suchen"), frame), QStringLiteral("cmdDo"), 8400,
-                  300, 1635, 315);
-    lv = Place(new L_LSVIEW::ListView(frame), QStringLiteral("lv"), 180, 720, 9855, 4515);
+    cmdDo = Positioned(new QPushButton(QStringLiteral("Suchen"), frame), QStringLiteral("cmdDo"),
+                       8400, 300, 1635, 315);
+    lv = Positioned(new L_LSVIEW::ListView(frame), QStringLiteral("lv"), 180, 720, 9855, 4515);
     lv->setToolTip(QString::fromUtf8(L_QUERY::ActiveService().listTooltip));
     lv->setTabKeyNavigation(false); // Tab leaves the list along the tab order
-    txtAdr = Place(new QLineEdit(frame), QStringLiteral("txtAdr"), 180, 300, 8055, 285);
-    txtLG = Place(new QLineEdit(frame), QStringLiteral("txtLG"), 1260, 5340, 2475, 285);
-    Label1 = Place(new QLabel(QStringLiteral("Länge : "), frame), QStringLiteral("Label1"), 240,
-                   5340, 915, 255);
-    txtBR = Place(new QLineEdit(frame), QStringLiteral("txtBR"), 5400, 5340, 2475, 285);
-    Label2 = Place(new QLabel(QStringLiteral("Breite : "), frame), QStringLiteral("Label2"), 4380,
-                   5340, 915, 255);
-    cmdCopyLG = Place(new QPushButton(QStringLiteral("C"), frame), QStringLiteral("cmdCopyLG"),
-                      3780, 5340, 255, 285);
-    cmdCopyBR = Place(new QPushButton(QStringLiteral("C"), frame), QStringLiteral("cmdCopyBR"),
-                      7920, 5340, 255, 285);
+    txtAdr = Positioned(new QLineEdit(frame), QStringLiteral("txtAdr"), 180, 300, 8055, 285);
+    txtLG = Positioned(new QLineEdit(frame), QStringLiteral("txtLG"), 1260, 5340, 2475, 285);
+    Label1 = Positioned(new QLabel(QStringLiteral("Länge : "), frame), QStringLiteral("Label1"),
+                        240, 5340, 915, 255);
+    txtBR = Positioned(new QLineEdit(frame), QStringLiteral("txtBR"), 5400, 5340, 2475, 285);
+    Label2 = Positioned(new QLabel(QStringLiteral("Breite : "), frame), QStringLiteral("Label2"),
+                        4380, 5340, 915, 255);
+    cmdCopyLG = Positioned(new QPushButton(QStringLiteral("C"), frame), QStringLiteral("cmdCopyLG"),
+                           3780, 5340, 255, 285);
+    cmdCopyBR = Positioned(new QPushButton(QStringLiteral("C"), frame), QStringLiteral("cmdCopyBR"),
+                           7920, 5340, 255, 285);
     for (QPushButton *copy : {cmdCopyLG, cmdCopyBR})
         copy->setToolTip(QStringLiteral("Kopieren der Koordinate"));
 }
 
 void B_MAIN::BuildDistanceView() {
     QGroupBox *frame = FM[1];
-    txtAdr1 = Place(new QLineEdit(frame), QStringLiteral("txtAdr1"), 180, 300, 8055, 285);
-    cmdDo1 = Place(new QPushButton(QStringLiteral("Berechnen"), frame), QStringLiteral("cmdDo1"),
-                   8400, 300, 1635, 615);
-    txtAdr2 = Place(new QLineEdit(frame), QStringLiteral("txtAdr2"), 180, 660, 8055, 285);
-    txtErg = Place(new QPlainTextEdit(frame), QStringLiteral("txtErg"), 180, 1080, 9855, 4095);
+    txtAdr1 = Positioned(new QLineEdit(frame), QStringLiteral("txtAdr1"), 180, 300, 8055, 285);
+    cmdDo1 = Positioned(new QPushButton(QStringLiteral("Berechnen"), frame),
+                        QStringLiteral("cmdDo1"), 8400, 300, 1635, 615);
+    txtAdr2 = Positioned(new QLineEdit(frame), QStringLiteral("txtAdr2"), 180, 660, 8055, 285);
+    txtErg = Positioned(new QPlainTextEdit(frame), QStringLiteral("txtErg"), 180, 1080, 9855, 4095);
     QFont courier(QStringLiteral("Courier New"));
     courier.setStyleHint(QFont::TypeWriter);
     courier.setPointSizeF(9.75);
     txtErg->setFont(courier);
     txtErg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtErg->setReadOnly(true); // the program only ever writes the report
-    cmdRoute = Place(new QPushButton(QStringLiteral("Route anzeigen"), frame),
-                     QStringLiteral("cmdRoute"), 180, 5280, 1935, 315);
+    cmdRoute = Positioned(new QPushButton(QStringLiteral("Route anzeigen"), frame),
+                          QStringLiteral("cmdRoute"), 180, 5280, 1935, 315);
     // Only the store of the route link: shown, but the user never types into it.
-    txtRLink = Place(new QLineEdit(frame), QStringLiteral("txtRLink"), 2280, 5280, 675, 285);
+    txtRLink = Positioned(new QLineEdit(frame), QStringLiteral("txtRLink"), 2280, 5280, 675, 285);
     txtRLink->setEnabled(false);
 }
 

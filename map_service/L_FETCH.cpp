@@ -4,6 +4,15 @@
 
 namespace L_FETCH {
 
+QByteArray UserAgent() {
+    return QByteArrayLiteral("geodaten/" GEODATEN_VERSION);
+}
+
+L_INET::Request Named(const QString &url, bool publicServer) {
+    L_INET::Request request{url, UserAgent(), false, publicServer};
+    return request;
+}
+
 AnswerStore CacheStore(L_CACHE::Cache &cache) {
     AnswerStore store;
     if (!cache.readable) return store;
@@ -20,13 +29,13 @@ L_INET::Answer Fetch(const L_INET::Request &request, const QString &file,
                      const AnswerStore *store) {
     L_INET::Answer answer;
     if (store && store->find && store->find(request.url, answer.body)) {
-        answer.outcome = L_INET::Outcome::Replaced;
+        answer.outcome = L_INET::Outcome::Answered;
         answer.status = 200;
         answer.stored = true;
         return answer;
     }
     if (!L_INET::Ready()) return L_INET::Download(request, file); // no turn spent on nothing
-    if (!L_PACE::WaitForTurn(request.url)) {
+    if (!L_PACE::WaitForTurn(request.url, request.publicServer)) {
         answer.error = L_LIMIT::StopRequested()
                            ? QStringLiteral("abgebrochen")
                            : QStringLiteral("Timeout was reached (waiting for the turn)");
@@ -42,7 +51,7 @@ void Store(const AnswerStore *store, const L_INET::Answer &answer, const QString
            const L_STATUS::ServiceStatus &status) {
     const bool found = status.code == L_STATUS::Status::Ok;
     if (!found && status.code != L_STATUS::Status::ZeroResults) return;
-    if (store && store->put && !answer.stored && answer.outcome == L_INET::Outcome::Replaced)
+    if (store && store->put && !answer.stored && answer.outcome == L_INET::Outcome::Answered)
         store->put(url, answer.body, found);
 }
 

@@ -16,6 +16,11 @@ struct AnswerStore {
     std::function<void(const QString &url, const QByteArray &body, bool found)> put;
 };
 
+// "geodaten/<version>": the open services refuse clients that do not say who they are.
+QByteArray UserAgent();
+// A request that names the program; to a public server (one request a second) or not.
+L_INET::Request Named(const QString &url, bool publicServer);
+
 // The answers kept across runs (L_CACHE) as a store; an empty one when the cache cannot
 // be read. The store refers to `cache`, which must outlive it.
 AnswerStore CacheStore(L_CACHE::Cache &cache);

@@ -43,89 +43,15 @@ QString NameText(const QString &byteText) {
 // A request in its turn, with the program's name; the answer's text when it was read,
 // else the status and its one diagnostic line.
 L_INET::Answer Ask(const QString &service, const QString &url, const QString &file,
-                   const L_FETCH::AnswerStore *kept, ServiceStatus &status) {
+                   const L_FETCH::AnswerStore *store, ServiceStatus &status) {
     const L_INET::Answer answer =
-        L_FETCH::Fetch(L_INET::Request{url, UserAgent(), false}, file, kept);
-    if (answer.outcome != L_INET::Outcome::Replaced) {
+        L_FETCH::Fetch(L_FETCH::Named(url, L_SERVICE::IsPublic(Entry, url)), file, store);
+    if (answer.outcome != L_INET::Outcome::Answered) {
         status = L_INET::StatusOf(answer);
         const QString message = XmlFirst(QString::fromLatin1(answer.body), "error/message");
         L_DIAG::FailureLine(service, answer.error, L_UNICOD::Utf8ToText(message), url);
     }
     return answer;
-}
-
-// The place of an address: a point given as such, or the geocoder's first hit. False
-// (with the status and its one line) when the address has none.
-bool Locate(const QString &address, GeoQuery &place, ServiceStatus &status,
-            const L_FETCH::AnswerStore *kept) {
-    L_POINT::Point point;
-    QString reason;
-    if (L_POINT::ReadPoint(address, point, reason)) { // a point is asked of no geocoder
-        place.HitCount = 1;
-        place.HitAddresses = {QString(), QString()};
-        place.HitCoordinates = {QString(), Fixed(point.longitude) + u',' + Fixed(point.latitude)};
-        place.HitLongitudes = {0, point.longitude};
-        place.HitLatitudes = {0, point.latitude};
-        return true;
-    }
-    QString sent = address;
-    return L_GEOOSM::Geocode(place, sent, {}, status, kept) && place.HitCount > 0;
-}
-
-// The places the geocoder found for an end: -1 where a point was given as such, or where
-// the end was not asked because the one before had no place.
-qint32 HitsOf(const GeoQuery &place, bool asked) {
-    const bool point = place.HitCount == 1 && place.HitAddresses[1].isEmpty();
-    return !asked || point ? -1 : place.HitCount;
-}
-
-// The ends of the route from the two places: addresses, coordinates and the sphere.
-void FillEnds(RouteQuery &query, const GeoQuery &start, const GeoQuery &end) {
-    query.StartAddress = start.HitAddresses.value(1);
-    query.EndAddress = end.HitAddresses.value(1);
-    query.StartLongitude = Fixed(start.HitLongitudes.value(1));
-    query.StartLatitude = Fixed(start.HitLatitudes.value(1));
-    query.EndLongitude = Fixed(end.HitLongitudes.value(1));
-    query.EndLatitude = Fixed(end.HitLatitudes.value(1));
-    query.StraightDistance =
-        L_GEOGOG::KilometreText(L_GEOGOG::StraightKilometres(query, L_GEODST::MethodSphere));
-}
-
-// The one line of a route that was not found: "NoRoute" from an answer that was read,
-// "HTTP 400: NoRoute" from an error status, libcurl's text when no answer came.
-void TellRoute(const L_INET::Answer &answer, RouteQuery &query, ServiceStatus &status) {
-    const bool read = answer.outcome == L_INET::Outcome::Replaced;
-    QString what = answer.error, message;
-    if (read || answer.outcome == L_INET::Outcome::HttpError) { // the router explains its "no"
-        ServiceStatus said = status;
-        ReadRouteAnswer(answer.body, query, said, message);
-        if (read || said.code != Status::InvalidResponse) { // not a proxy's page
-            what = read ? L_STATUS::Word(said) : what + QStringLiteral(": ") + L_STATUS::Word(said);
-            status = said;
-        }
-    }
-    if (status.code != Status::Ok)
-        L_DIAG::FailureLine(QStringLiteral("OSRM"), what, message, query.RequestUrl);
-}
-
-// The shortest road where a server of one's own routes by distance
-// (GEODATEN_OSRM_SHORTEST_URL): its route's metres, asked after the fastest was found.
-void AskShortest(const RouteQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
-    const QString base = L_URLCOD::BaseUrl("GEODATEN_OSRM_SHORTEST_URL", QString());
-    if (base.isEmpty() || status.code != Status::Ok) return;
-    const QString url = RouteRequestUrl(query).replace(0, OsrmUrl().size(), base);
-    const L_INET::Answer answer =
-        L_FETCH::Fetch(L_INET::Request{url, UserAgent(), false}, query.TempFile, kept);
-    RouteQuery shortest = query;
-    shortest.RequestUrl = url;
-    ServiceStatus said = L_INET::StatusOf(answer);
-    TellRoute(answer, shortest, said);
-    L_FETCH::Store(kept, answer, url, said);
-    status.code = said.code;
-    status.said = said.said;
-    status.http = said.http;
-    status.retryAfterS = said.retryAfterS;
-    status.ShortestMetres = said.code == Status::Ok ? said.DrivingMetres : std::nan("");
 }
 
 // How precise a place is: postcode areas by their type, the rest by their address rank
@@ -188,17 +114,8 @@ QString NominatimUrl() {
                              QStringLiteral("https://nominatim.openstreetmap.org"));
 }
 
-QString OsrmUrl() {
-    return L_URLCOD::BaseUrl("GEODATEN_OSRM_URL",
-                             QStringLiteral("https://router.project-osrm.org"));
-}
-
 QString OsmUrl() {
     return L_URLCOD::BaseUrl("GEODATEN_OSM_URL", QStringLiteral("https://www.openstreetmap.org"));
-}
-
-QByteArray UserAgent() {
-    return QByteArrayLiteral("geodaten/" GEODATEN_VERSION);
 }
 
 QString SearchRequestUrl(const QString &address, const L_GEOGOG::SearchOptions &options) {
@@ -209,12 +126,6 @@ QString SearchRequestUrl(const QString &address, const L_GEOGOG::SearchOptions &
     if (!options.countries.isEmpty())
         url += QStringLiteral("&countrycodes=") + options.countries.join(u',');
     return url;
-}
-
-QString RouteRequestUrl(const RouteQuery &query) {
-    return OsrmUrl() + QStringLiteral("/route/v1/driving/") + query.StartLongitude + u',' +
-           query.StartLatitude + u';' + query.EndLongitude + u',' + query.EndLatitude +
-           QStringLiteral("?overview=false");
 }
 
 void ReadSearchResponse(GeoQuery &query) {
@@ -234,47 +145,22 @@ void ReadSearchResponse(GeoQuery &query) {
     }
 }
 
-void ReadRouteAnswer(const QByteArray &json, RouteQuery &query, ServiceStatus &status,
-                     QString &message) {
-    QJsonParseError error;
-    const QJsonObject answer = QJsonDocument::fromJson(json, &error).object();
-    const QString code = answer.value(QStringLiteral("code")).toString();
-    message = error.error == QJsonParseError::NoError
-                  ? answer.value(QStringLiteral("message")).toString()
-                  : error.errorString();
-    const ServiceStatus read =
-        L_STATUS::FromService(code == QStringLiteral("Ok") ? QStringLiteral("OK") : code);
-    status.code = read.code;
-    status.said = read.said;
-    if (status.code != Status::Ok) return;
-    const QJsonArray routes = answer.value(QStringLiteral("routes")).toArray();
-    const QJsonObject first = routes.at(0).toObject();
-    status.DrivingMetres = first.value(QStringLiteral("distance")).toDouble(std::nan(""));
-    status.DrivingSeconds = first.value(QStringLiteral("duration")).toDouble(std::nan(""));
-    for (const QJsonValue &route : routes) {
-        const double metres = route.toObject().value(QStringLiteral("distance")).toDouble(-1);
-        if (!(status.ShortestMetres <= metres)) status.ShortestMetres = metres;
-    }
-    L_STATUS::CheckRouteNumbers(status);
-    if (status.code != Status::Ok) return;
-    query.DrivingDistance = L_GEOGOG::KilometreText(status.DrivingMetres / 1000.0);
-    query.DrivingTime = L_GEOGOG::DrivingTimeText(status.DrivingSeconds);
-}
-
 bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
-             ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
+             ServiceStatus &status, const L_FETCH::AnswerStore *store) {
     query.TempFile = L_GEOGOG::ResponseFilePath();
     query.Address = address; // as typed: the geocoder matches UTF-8 text, umlauts included
     query.RequestUrl = SearchRequestUrl(query.Address, options);
     const QString service = QStringLiteral("Nominatim");
-    const L_INET::Answer answer = Ask(service, query.RequestUrl, query.TempFile, kept, status);
-    if (answer.outcome != L_INET::Outcome::Replaced) return false;
+    const L_INET::Answer answer = Ask(service, query.RequestUrl, query.TempFile, store, status);
+    if (answer.outcome != L_INET::Outcome::Answered) return false;
     query.ResponseText = QString::fromLatin1(answer.body); // the bytes of the file it wrote
     ReadSearchResponse(query);
     bool listed = query.HitCount > 0; // an answer without a place must be the geocoder's
     if (!listed) XmlFirst(query.ResponseText, QStringLiteral("searchresults"), &listed);
-    status = L_STATUS::FromService(query.HitCount > 0 ? "OK" : listed ? "ZERO_RESULTS" : "");
-    L_FETCH::Store(kept, answer, query.RequestUrl, status);
+    status = L_STATUS::Of(query.HitCount > 0 ? Status::Ok
+                          : listed           ? Status::ZeroResults
+                                             : Status::InvalidResponse);
+    L_FETCH::Store(store, answer, query.RequestUrl, status);
     if (query.HitCount == 0) {
         const QString message = XmlFirst(query.ResponseText, QStringLiteral("error/message"));
         L_DIAG::FailureLine(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(message),
@@ -283,60 +169,37 @@ bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &o
     return true;
 }
 
-bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-           const L_FETCH::AnswerStore *kept, bool alternatives) {
-    query.Origin = origin;
-    query.Destination = destination;
-    GeoQuery start, end;
-    const bool located =
-        Locate(origin, start, status, kept) && Locate(destination, end, status, kept);
-    const qint32 startHits = HitsOf(start, true), endHits = HitsOf(end, start.HitCount > 0);
-    status.StartHits = startHits;
-    status.EndHits = endHits;
-    if (!located) return false;
-    FillEnds(query, start, end);
-    query.TempFile = L_GEOGOG::ResponseFilePath();
-    query.RequestUrl =
-        RouteRequestUrl(query) + (alternatives ? QStringLiteral("&alternatives=3") : QString());
-    const L_INET::Answer answer =
-        L_FETCH::Fetch(L_INET::Request{query.RequestUrl, UserAgent(), false}, query.TempFile, kept);
-    const bool read = answer.outcome == L_INET::Outcome::Replaced;
-    if (read) query.ResponseText = QString::fromLatin1(answer.body);
-    status = L_INET::StatusOf(answer);
-    status.StartHits = startHits;
-    status.EndHits = endHits;
-    TellRoute(answer, query, status);
-    if (alternatives) AskShortest(query, status, kept);
-    L_FETCH::Store(kept, answer, query.RequestUrl, status);
-    return read;
-}
-
-bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
+bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *store) {
     query.TempFile = L_GEOGOG::ResponseFilePath();
     query.RequestUrl = NominatimUrl() + QStringLiteral("/reverse?lat=") + Fixed(query.Latitude) +
                        QStringLiteral("&lon=") + Fixed(query.Longitude) +
                        QStringLiteral("&format=xml&zoom=18&addressdetails=1&accept-language=de");
     const QString service = QStringLiteral("Nominatim");
-    const L_INET::Answer answer = Ask(service, query.RequestUrl, query.TempFile, kept, status);
-    if (answer.outcome != L_INET::Outcome::Replaced) return false;
+    const L_INET::Answer answer = Ask(service, query.RequestUrl, query.TempFile, store, status);
+    if (answer.outcome != L_INET::Outcome::Answered) return false;
     query.ResponseText = QString::fromLatin1(answer.body);
     bool refused = false;
     const QString error =
         XmlFirst(query.ResponseText, QStringLiteral("reversegeocode/error"), &refused);
     query.Address = WholeText(query.ResponseText, "reversegeocode/result");
     ReadAddressParts(query.ResponseText, query);
-    status = L_STATUS::FromService(!query.Address.isEmpty() ? "OK" : refused ? "ZERO_RESULTS" : "");
-    L_FETCH::Store(kept, answer, query.RequestUrl, status);
+    status = L_STATUS::Of(!query.Address.isEmpty() ? Status::Ok
+                          : refused                ? Status::ZeroResults
+                                                   : Status::InvalidResponse);
+    L_FETCH::Store(store, answer, query.RequestUrl, status);
     if (status.code != Status::Ok)
         L_DIAG::FailureLine(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(error),
                             query.RequestUrl);
     return true;
 }
 
+bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
+           const L_FETCH::AnswerStore *store, bool alternatives) {
+    return L_OSRM::Route(query, origin, destination, status, store, alternatives, Entry);
+}
+
 QStringList Bases() {
-    const QString shortest = L_URLCOD::BaseUrl("GEODATEN_OSRM_SHORTEST_URL", QString());
-    return shortest.isEmpty() ? QStringList{NominatimUrl(), OsrmUrl()}
-                              : QStringList{NominatimUrl(), OsrmUrl(), shortest};
+    return QStringList{NominatimUrl()} + L_OSRM::Bases();
 }
 
 QString PointLink(double latitude, double longitude) {
@@ -355,5 +218,28 @@ QString RouteLink(const RouteQuery &query) {
     return directions + QStringLiteral("&route=") + query.StartLatitude + u',' +
            query.StartLongitude + u';' + query.EndLatitude + u',' + query.EndLongitude;
 }
+
+namespace {
+const char *const PublicHosts[] = {"nominatim.openstreetmap.org", "router.project-osrm.org",
+                                   nullptr};
+} // namespace
+
+const L_SERVICE::Service Entry{
+    L_SERVICE::Provider::Osm,
+    "osm",
+    "OpenStreetMap",
+    "Doppelklick zum Öffnen in OpenStreetMap\nDaten © OpenStreetMap-Mitwirkende (ODbL)",
+    nullptr, // the default
+    true,    // its usage policy asks that answers be kept
+    true,
+    true,
+    &Geocode,
+    &Route,
+    &Reverse,
+    &PointLink,
+    &RouteLink,
+    &Bases,
+    PublicHosts,
+};
 
 } // namespace L_GEOOSM

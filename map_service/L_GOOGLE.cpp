@@ -34,13 +34,13 @@ bool KeyMayGoTo(const QString &url) {
 // its answer, the URL and where the answer goes.
 struct Asked {
     QString service, root, url, file;
-    const L_FETCH::AnswerStore *kept;
+    const L_FETCH::AnswerStore *store;
     L_INET::Answer answer;
 };
 
 Asked Asking(const char *service, const char *root, const QString &url, const QString &file,
-             const L_FETCH::AnswerStore *kept) {
-    return Asked{QString::fromLatin1(service), QString::fromLatin1(root), url, file, kept, {}};
+             const L_FETCH::AnswerStore *store) {
+    return Asked{QString::fromLatin1(service), QString::fromLatin1(root), url, file, store, {}};
 }
 
 // The URL as a diagnostic line shows it: without the key.
@@ -65,8 +65,8 @@ bool FetchGoogle(Asked &asked, QString &responseText, ServiceStatus &status) {
                             WithoutKey(asked.url));
         return false;
     }
-    asked.answer = L_FETCH::Fetch(L_INET::Request{asked.url, {}, key}, asked.file, asked.kept);
-    if (asked.answer.outcome == L_INET::Outcome::Replaced) {
+    asked.answer = L_FETCH::Fetch(L_INET::Request{asked.url, {}, key}, asked.file, asked.store);
+    if (asked.answer.outcome == L_INET::Outcome::Answered) {
         responseText = QString::fromLatin1(asked.answer.body);
         return true;
     }
@@ -83,8 +83,8 @@ bool FetchGoogle(Asked &asked, QString &responseText, ServiceStatus &status) {
 void Conclude(Asked &asked, const QString &word, ServiceStatus &status) {
     const ServiceStatus read = L_STATUS::FromService(word);
     status.code = read.code;
-    status.said = read.said;
-    L_FETCH::Store(asked.kept, asked.answer, asked.url, status);
+    status.word = read.word;
+    L_FETCH::Store(asked.store, asked.answer, asked.url, status);
     if (status.code != Status::Ok)
         L_DIAG::FailureLine(asked.service, L_STATUS::Word(status),
                             Message(QString::fromLatin1(asked.answer.body), asked.root),
@@ -212,7 +212,7 @@ void ReadHitParts(GeoQuery &query) {
 } // namespace
 
 bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
-             ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
+             ServiceStatus &status, const L_FETCH::AnswerStore *store) {
     ReplaceUmlauts(address);
     query.TempFile = ResponseFilePath();
     query.Address = address;
@@ -225,7 +225,7 @@ bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &o
                                         options.countries.join(QStringLiteral("|country:")),
                                     true));
     Asked asked =
-        Asking("Google geocoding", "GeocodeResponse", query.RequestUrl, query.TempFile, kept);
+        Asking("Google geocoding", "GeocodeResponse", query.RequestUrl, query.TempFile, store);
     if (!FetchGoogle(asked, query.ResponseText, status)) return false;
     ReadGeocodeResponse(query);
     ReadHitParts(query);
@@ -234,7 +234,7 @@ bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &o
 }
 
 bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-           const L_FETCH::AnswerStore *kept, bool alternatives) {
+           const L_FETCH::AnswerStore *store, bool alternatives) {
     ReplaceUmlauts(origin);
     ReplaceUmlauts(destination);
     query.TempFile = ResponseFilePath();
@@ -242,7 +242,7 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     query.Destination = destination;
     query.RequestUrl = DirectionsRequestUrl(query.Origin, query.Destination);
     Asked asked =
-        Asking("Google directions", "DirectionsResponse", query.RequestUrl, query.TempFile, kept);
+        Asking("Google directions", "DirectionsResponse", query.RequestUrl, query.TempFile, store);
     if (alternatives) // asked beside the window's road, which stays as it is
         asked.url.insert(asked.url.size() - KeySuffix().size(),
                          QStringLiteral("&alternatives=true"));
@@ -254,14 +254,14 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     return true;
 }
 
-bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
+bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *store) {
     query.TempFile = ResponseFilePath();
     query.RequestUrl = RequestBase() + QStringLiteral("/maps/api/geocode/xml?latlng=") +
                        L_POINT::FormatDegrees(query.Latitude) + u',' +
                        L_POINT::FormatDegrees(query.Longitude) + QStringLiteral("&sensor=false") +
                        KeySuffix();
     Asked asked =
-        Asking("Google geocoding", "GeocodeResponse", query.RequestUrl, query.TempFile, kept);
+        Asking("Google geocoding", "GeocodeResponse", query.RequestUrl, query.TempFile, store);
     if (!FetchGoogle(asked, query.ResponseText, status)) return false;
     QString word = XmlFirst(query.ResponseText, asked.root + QStringLiteral("/status"));
     const QString result = XmlFirst(query.ResponseText, asked.root + QStringLiteral("/result"));
@@ -287,5 +287,23 @@ bool Configured() {
     return !qEnvironmentVariable("GEODATEN_API_KEY").isEmpty() ||
            !qEnvironmentVariable("GEODATEN_SERVICE_URL").isEmpty();
 }
+
+const L_SERVICE::Service Entry{
+    L_SERVICE::Provider::Google,
+    "google",
+    "Google",
+    "Doppelclick zum Öffnen in Google-Maps",
+    &Configured,
+    false, // its terms do not let answers be kept
+    false,
+    true,
+    &Geocode,
+    &Route,
+    &Reverse,
+    &L_GEOGOG::PointLinkUrl,
+    &RouteLink,
+    &Bases,
+    nullptr,
+};
 
 } // namespace L_GOOGLE

@@ -167,7 +167,7 @@ L_STATUS::ServiceStatus StatusOf(const Answer &answer) {
     L_STATUS::ServiceStatus status;
     status.retryAfterS = answer.retryAfterS;
     switch (answer.outcome) {
-    case Outcome::Replaced:
+    case Outcome::Answered:
         status.code = L_STATUS::Status::Ok;
         break;
     case Outcome::HttpError:
@@ -216,7 +216,7 @@ Answer Download(const Request &request, const QString &file) {
     part.close();
     if (!ReplaceFile(part.fileName(), target.absoluteFilePath(), answer.error)) return answer;
     part.setAutoRemove(false); // it is the response file now
-    answer.outcome = Outcome::Replaced;
+    answer.outcome = Outcome::Answered;
     return answer;
 }
 
@@ -225,7 +225,7 @@ bool Ready() {
 }
 
 bool DownloadToFile(const QString &url, const QString &file) {
-    return Download(Request{url, {}, false}, file).outcome == Outcome::Replaced;
+    return Download(Request{url, {}, false}, file).outcome == Outcome::Answered;
 }
 
 } // namespace L_INET

@@ -21,11 +21,13 @@ struct Request {
     QString url;
     QByteArray userAgent;            // empty: no User-Agent header at all
     bool httpsRedirectsOnly = false; // a request that carries a secret follows only https
+    bool publicServer = false;       // to a public server: one request a second (L_PACE)
 };
 
 // How a download ended.
 enum class Outcome {
-    Replaced,   // complete, HTTP status 200-299, and the response file replaced
+    Answered,   // complete, HTTP status 200-299, the response file replaced (or, through
+                // L_FETCH, the answer found in the answers stored: no file written)
     HttpError,  // complete, with another status
     NoAnswer,   // no complete answer: no connection, a timeout, a cut body, the cap, a stop
     NotWritten, // the answer could not be written or could not replace the response file

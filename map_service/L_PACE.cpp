@@ -20,11 +20,6 @@ namespace {
 
 using L_LIMIT::NowMs;
 
-// The hosts of the open services' default URLs (L_GEOOSM): run by volunteers for everyone,
-// one request a second. The commercial service's road sends each request at once, as the
-// window's road is made; its limit is the quota of the user's own key.
-const char *const PublicHosts[] = {"nominatim.openstreetmap.org", "router.project-osrm.org"};
-
 constexpr qint64 LockWaitMs = 1000;      // a stamp file locked longer: its holder was stopped
 constexpr qint64 StuckMemoryMs = 10'000; // after that, the lock is not waited for a while
 constexpr qint64 StuckMs = 100;          // a read this old before its write: stopped between
@@ -140,22 +135,15 @@ QString HostOf(const QString &url) {
     return host;
 }
 
-bool IsPublicHost(const QString &url) {
-    const QString host = HostOf(url);
-    for (const char *publicHost : PublicHosts)
-        if (host == QLatin1String(publicHost)) return true;
-    return false;
-}
-
-qint64 PauseMs(const QString &url) {
+qint64 PauseMs(bool publicServer) {
     const qint64 own = L_ENV::Integer("GEODATEN_PACE_MS", 0, 60'000, 0);
-    return IsPublicHost(url) ? qMax(own, PublicPauseMs) : own;
+    return publicServer ? qMax(own, PublicPauseMs) : own;
 }
 
-bool WaitForTurn(const QString &url) {
+bool WaitForTurn(const QString &url, bool publicServer) {
     const QString key = Key(url);
     if (!WaitForHost(key)) return false;
-    const qint64 pause = PauseMs(url);
+    const qint64 pause = PauseMs(publicServer);
     if (pause <= 0) return !L_LIMIT::StopRequested();
     for (int attempt = 1;; ++attempt) {
         QFile stamp(StampFile(key));

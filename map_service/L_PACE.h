@@ -11,18 +11,17 @@ constexpr qint64 PublicPauseMs = 1000;
 // The URL's host as turns compare it: lower case, an IDN in its ASCII form, without a
 // trailing dot ("Nominatim.OpenStreetMap.org." is "nominatim.openstreetmap.org").
 QString HostOf(const QString &url);
-// True when the URL's host is one of the open servers the program ships as a default.
-bool IsPublicHost(const QString &url);
-// The pause between two requests to the URL's host: GEODATEN_PACE_MS (0-60000, default 0)
-// for any host of one's own; for a public host at least PublicPauseMs.
-qint64 PauseMs(const QString &url);
+// The pause between two requests to a host: GEODATEN_PACE_MS (0-60000, default 0) for a
+// server of one's own; for a public server (one a provider ships as its default,
+// L_SERVICE) at least PublicPauseMs.
+qint64 PauseMs(bool publicServer);
 // Waits for the host's turn: returns once the pause since the last turn any of this user's
 // processes reserved at that host has passed, and any pause the host asked for is over.
 // False, at once, when the thread's stop flag is set or its deadline would pass first
 // (L_LIMIT). A stamp file locked for about a second (its holder stopped) is used without
 // the lock; one that cannot be written keeps the turns within this process; either costs
 // one diagnostic line.
-bool WaitForTurn(const QString &url);
+bool WaitForTurn(const QString &url, bool publicServer);
 // Every later turn at the URL's host in this process waits until `ms` from now have passed
 // (a server's 429 or 503 with Retry-After).
 void PauseHost(const QString &url, qint64 ms);

@@ -5,7 +5,6 @@
 #include "map_service/L_DIAG.h"
 #include "map_service/L_GEOOSM.h"
 #include "map_service/L_GOOGLE.h"
-#include "map_service/L_PACE.h"
 #include "map_service/L_SHELL.h"
 #include "map_service/L_VALUE.h"
 #include "xml_text/L_UNICOD.h"
@@ -18,36 +17,37 @@ namespace L_QUERY {
 
 namespace {
 
-// The providers; the first whose settings are given answers, the one without a
-// `configured` rule when none are.
-const Service Services[] = {
-    {Provider::Google, "google", "Google", "Doppelclick zum Öffnen in Google-Maps",
-     &L_GOOGLE::Configured, false, false, true, &L_GOOGLE::Geocode, &L_GOOGLE::Route,
-     &L_GOOGLE::Reverse, &L_GEOGOG::PointLinkUrl, &L_GOOGLE::RouteLink, &L_GOOGLE::Bases},
-    {Provider::Osm, "osm", "OpenStreetMap",
-     "Doppelklick zum Öffnen in OpenStreetMap\nDaten © OpenStreetMap-Mitwirkende (ODbL)", nullptr,
-     true, true, true, &L_GEOOSM::Geocode, &L_GEOOSM::Route, &L_GEOOSM::Reverse,
-     &L_GEOOSM::PointLink, &L_GEOOSM::RouteLink, &L_GEOOSM::Bases},
-};
+// The providers, each one record in its own file; the first whose settings are given
+// answers, the one without a `configured` rule when none are.
+const Service *const Services[] = {&L_GOOGLE::Entry, &L_GEOOSM::Entry};
+
+// "neither "google" nor "osm"", or "none of ..." for more.
+QString Names() {
+    QStringList names;
+    for (const Service *service : Services)
+        names.append(u'"' + QLatin1String(service->name) + u'"');
+    if (names.size() == 2) return QStringLiteral("neither %1 nor %2").arg(names[0], names[1]);
+    return QStringLiteral("none of ") + names.join(QStringLiteral(", "));
+}
 
 // The road with the answers kept across runs, where the provider keeps them.
 bool WithCache(const std::function<bool(const L_FETCH::AnswerStore *)> &road) {
     const QString file = ActiveService().keepsAnswers ? L_CACHE::CacheFile() : QString();
     if (file.isEmpty()) return road(nullptr);
     L_CACHE::Cache cache = L_CACHE::Open(file);
-    const L_FETCH::AnswerStore kept = L_FETCH::CacheStore(cache);
-    const bool result = road(&kept);
+    const L_FETCH::AnswerStore store = L_FETCH::CacheStore(cache);
+    const bool result = road(&store);
     L_CACHE::Close(cache);
     return result;
 }
 
 // A point typed as an address: the place there, listed at the point itself.
 bool ReversePoint(const Service &service, const L_POINT::Point &point, GeoQuery &query,
-                  ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
+                  ServiceStatus &status, const L_FETCH::AnswerStore *store) {
     ReverseQuery reverse;
     reverse.Latitude = point.latitude;
     reverse.Longitude = point.longitude;
-    const bool read = service.reverse(reverse, status, kept);
+    const bool read = service.reverse(reverse, status, store);
     query.RequestUrl = reverse.RequestUrl;
     query.ResponseText = reverse.ResponseText;
     query.TempFile = reverse.TempFile;
@@ -82,18 +82,18 @@ void DropOffEarth(GeoQuery &query) {
 
 const Service &ActiveService() {
     const QString named = qEnvironmentVariable("GEODATEN_PROVIDER").trimmed().toLower();
-    for (const Service &service : Services)
-        if (named == QLatin1String(service.name)) return service;
+    for (const Service *service : Services)
+        if (named == QLatin1String(service->name)) return *service;
     const QString value = qEnvironmentVariable("GEODATEN_PROVIDER");
     if (!named.isEmpty() && L_DIAG::FirstTime(QStringLiteral("GEODATEN_PROVIDER=") + value))
-        qWarning().noquote() << QStringLiteral("GEODATEN_PROVIDER=%1 is neither \"google\" nor "
-                                               "\"osm\"; choosing as if it were unset")
-                                    .arg(value);
-    for (const Service &service : Services)
-        if (service.configured && service.configured()) return service;
-    for (const Service &service : Services)
-        if (!service.configured) return service;
-    return Services[0];
+        qWarning().noquote() << QStringLiteral(
+                                    "GEODATEN_PROVIDER=%1 is %2; choosing as if it were unset")
+                                    .arg(value, Names());
+    for (const Service *service : Services)
+        if (service->configured && service->configured()) return *service;
+    for (const Service *service : Services)
+        if (!service->configured) return *service;
+    return *Services[0];
 }
 
 Provider ActiveProvider() {
@@ -102,26 +102,26 @@ Provider ActiveProvider() {
 
 bool QueryGeocode(GeoQuery &query, QString &address) {
     ServiceStatus status;
-    return WithCache([&](const L_FETCH::AnswerStore *kept) {
-        return QueryGeocode(query, address, status, kept);
+    return WithCache([&](const L_FETCH::AnswerStore *store) {
+        return QueryGeocode(query, address, status, store);
     });
 }
 
 bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
-                  const L_FETCH::AnswerStore *kept) {
-    return QueryGeocode(query, address, {}, status, kept);
+                  const L_FETCH::AnswerStore *store) {
+    return QueryGeocode(query, address, {}, status, store);
 }
 
 bool QueryGeocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
-                  ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
+                  ServiceStatus &status, const L_FETCH::AnswerStore *store) {
     const Service &service = ActiveService();
     L_POINT::Point point;
     QString reason;
     if (service.readsPoints && service.reverse && L_POINT::ReadPoint(address, point, reason)) {
         query.Address = address;
-        return ReversePoint(service, point, query, status, kept);
+        return ReversePoint(service, point, query, status, store);
     }
-    const bool read = service.geocode(query, address, options, status, kept);
+    const bool read = service.geocode(query, address, options, status, store);
     DropOffEarth(query);
     if (status.code == L_STATUS::Status::Ok && query.HitCount == 0)
         status.code = L_STATUS::Status::ZeroResults; // places, but none on earth
@@ -130,27 +130,28 @@ bool QueryGeocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptio
 
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination) {
     ServiceStatus status;
-    return WithCache([&](const L_FETCH::AnswerStore *kept) {
-        return QueryRoute(query, origin, destination, status, kept, false);
+    return WithCache([&](const L_FETCH::AnswerStore *store) {
+        return QueryRoute(query, origin, destination, status, store, false);
     });
 }
 
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-                const L_FETCH::AnswerStore *kept, bool alternatives) {
+                const L_FETCH::AnswerStore *store, bool alternatives) {
     const Service &service = ActiveService();
-    return service.route(query, origin, destination, status, kept,
+    return service.route(query, origin, destination, status, store,
                          alternatives && service.alternatives);
 }
 
-bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept) {
+bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *store) {
     const Service &service = ActiveService();
-    return service.reverse && service.reverse(query, status, kept);
+    return service.reverse && service.reverse(query, status, store);
 }
 
 bool AsksPublicServers(bool routes) {
-    const QStringList bases = ActiveService().bases(); // the geocoder's first
+    const Service &service = ActiveService();
+    const QStringList bases = service.bases(); // the geocoder's first
     for (const QString &base : bases.mid(0, routes ? -1 : 1))
-        if (L_PACE::IsPublicHost(base)) return true;
+        if (L_SERVICE::IsPublic(service, base)) return true;
     return false;
 }
 

@@ -1,36 +1,18 @@
 #pragma once
 // The one road that the window and geodaten-batch ask: which provider answers, and its
-// search, route, reverse lookup and links. Each provider is one entry of one table (its
-// module's functions and its words); nothing above this road asks which one is active.
-#include "map_service/L_GEOGOG.h"
+// search, route, reverse lookup and links. Each provider is one record (L_SERVICE) in its
+// own file and one entry of this road's list; nothing above this road asks which one is
+// active.
+#include "map_service/L_SERVICE.h"
 
 namespace L_QUERY {
 
 using L_GEOGOG::GeoQuery;
 using L_GEOGOG::ReverseQuery;
 using L_GEOGOG::RouteQuery;
+using L_SERVICE::Provider;
+using L_SERVICE::Service;
 using L_STATUS::ServiceStatus;
-
-enum class Provider { Google, Osm };
-
-// A provider as the road sees it: its name and words, and what it can do.
-struct Service {
-    Provider id;
-    const char *name;        // GEODATEN_PROVIDER's value for it
-    const char *titleWord;   // "GEO Daten zur Adresse  mit <word> ermitteln"
-    const char *listTooltip; // the result list's tooltip
-    bool (*configured)();    // chosen without GEODATEN_PROVIDER when true; null: the default
-    bool keepsAnswers;       // its answers may be kept across runs (the open services ask so)
-    bool readsPoints;        // a point typed as an address is looked up in reverse, in the window
-    bool alternatives;       // it can be asked for route alternatives
-    bool (*geocode)(GeoQuery &, QString &, const L_GEOGOG::SearchOptions &, ServiceStatus &,
-                    const L_FETCH::AnswerStore *);
-    bool (*route)(RouteQuery &, QString &, QString &, ServiceStatus &, const L_FETCH::AnswerStore *, bool);
-    bool (*reverse)(ReverseQuery &, ServiceStatus &, const L_FETCH::AnswerStore *); // null: none
-    QString (*pointLink)(double latitude, double longitude);
-    QString (*routeLink)(const RouteQuery &);
-    QStringList (*bases)(); // where its requests go
-};
 
 // GEODATEN_PROVIDER names a provider ("google" or "osm", any case); unset or empty: the
 // first whose own settings are given (Google: GEODATEN_API_KEY or GEODATEN_SERVICE_URL),
@@ -50,19 +32,19 @@ bool QueryGeocode(GeoQuery &query, QString &address);
 // here: one whose coordinates are not wholly numbers within range (NaN, 123.4, 1e400
 // degrees) is dropped, with its entries in every list.
 bool QueryGeocode(GeoQuery &query, QString &address, ServiceStatus &status,
-                  const L_FETCH::AnswerStore *kept);
+                  const L_FETCH::AnswerStore *store);
 // The same, asking what the options ask beyond the address.
 bool QueryGeocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &options,
-                  ServiceStatus &status, const L_FETCH::AnswerStore *kept);
+                  ServiceStatus &status, const L_FETCH::AnswerStore *store);
 // The whole road of one distance computation through the active provider. True when the
 // last answer (directions, or the router's) was downloaded and read. Kept answers as above.
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination);
 // With `alternatives` (where the provider has them), status.ShortestMetres is the
 // shortest of the routes the service returned.
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination, ServiceStatus &status,
-                const L_FETCH::AnswerStore *kept, bool alternatives);
+                const L_FETCH::AnswerStore *store, bool alternatives);
 // The place at the record's point; false without an answer (or a provider without one).
-bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *kept);
+bool QueryReverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *store);
 // True when a server the road asks (the geocoder; with `routes` the router too) is one of
 // the public ones the program ships as defaults, not one of the user's own.
 bool AsksPublicServers(bool routes);

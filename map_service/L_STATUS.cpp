@@ -24,17 +24,17 @@ const struct {
     {Status::InvalidResponse, "INVALID_RESPONSE"},
 };
 
+} // namespace
+
 ServiceStatus Of(Status code) {
     ServiceStatus status;
     status.code = code;
     return status;
 }
 
-} // namespace
-
 QString Word(const ServiceStatus &status) {
     if (status.code == Status::Http) return QStringLiteral("HTTP %1").arg(status.http);
-    if (status.code == Status::Service) return status.said;
+    if (status.code == Status::Service) return status.word;
     for (const auto &w : Words)
         if (w.code == status.code) return QString::fromLatin1(w.word);
     return QString();
@@ -50,11 +50,11 @@ ServiceStatus FromWord(const QString &word) {
     }
     if (word.isEmpty()) return Of(Status::Network);
     ServiceStatus status = Of(Status::Service);
-    status.said = word;
+    status.word = word;
     return status;
 }
 
-bool Passing(const ServiceStatus &status) {
+bool Transient(const ServiceStatus &status) {
     switch (status.code) {
     case Status::Network:
     case Status::File:
@@ -62,7 +62,7 @@ bool Passing(const ServiceStatus &status) {
     case Status::Http:
         return status.http == 429 || (status.http >= 500 && status.http <= 599);
     case Status::Service:
-        return status.said == QStringLiteral("OVER_QUERY_LIMIT");
+        return status.word == QStringLiteral("OVER_QUERY_LIMIT");
     default:
         return false;
     }
@@ -82,7 +82,7 @@ ServiceStatus FromService(const QString &word) {
     if (trimmed.toUpper() == QStringLiteral("OK")) return Of(Status::Ok);
     if (trimmed == QStringLiteral("ZERO_RESULTS")) return Of(Status::ZeroResults);
     ServiceStatus status = Of(Status::Service);
-    status.said = trimmed;
+    status.word = trimmed;
     return status;
 }
 

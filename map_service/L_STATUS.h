@@ -26,7 +26,7 @@ enum class Status {
 struct ServiceStatus {
     Status code = Status::Network;
     long http = 0;           // with Http: the code
-    QString said;            // with Service: the service's own word
+    QString word;            // with Service: the service's own word
     qint64 retryAfterS = -1; // what the server asked to wait, in seconds; -1 when it did not
     double DrivingMetres = std::nan(""), DrivingSeconds = std::nan("");
     double ShortestMetres = std::nan(""); // the shortest of the routes asked for
@@ -38,9 +38,11 @@ QString Word(const ServiceStatus &status);
 // The status a word stands for (the service's own words as Service); an empty word is
 // Network.
 ServiceStatus FromWord(const QString &word);
-// A failure that may pass: no answer, HTTP 429 or 5xx, OVER_QUERY_LIMIT, the response file.
+// A transient failure: no answer, HTTP 429 or 5xx, OVER_QUERY_LIMIT, the response file.
 // A run asks such a row again.
-bool Passing(const ServiceStatus &status);
+bool Transient(const ServiceStatus &status);
+// A status of that code, its other fields as a fresh one has them.
+ServiceStatus Of(Status code);
 // No road on Earth is longer than its circumference, nor takes longer than 60 days.
 constexpr double MaxRoadMetres = 40'075'017, MaxRoadSeconds = 60 * 86400;
 // A route answer's numbers: a missing, negative, infinite or unearthly one (driving metres,

@@ -49,7 +49,7 @@ bool Increment(QString &digits) {
 
 // The magnitude as the decimal number it reads as (15 significant digits), rounded to
 // `decimals` places, halves away from zero: its integer digits ("0" for none) and exactly
-// `decimals` fraction digits. 1.35 is "1" and "4", though the double lies below 1.35.
+// `decimals` fraction digits. 0.35 is "0" and "4", though the double lies below 0.35.
 void RoundDecimal(double magnitude, int decimals, QString &integer, QString &fraction) {
     const QString written = QString::number(magnitude, 'e', 14); // d.dddddddddddddde+xx
     const qsizetype e = written.indexOf(u'e');

@@ -23,8 +23,8 @@ double LeadingNumber(const QString &text);
 // The value in the user's locale by a pattern of "0" (digit always shown), "#" (digit
 // shown when significant), "," (thousands grouping) and "." (decimal separator; the places
 // after it are the decimals). Rounded as the number reads with 15 significant digits,
-// halves away from zero: 1.35 with "#,###.0" is "1,4" under German, though the double lies
-// below 1.35. An integer part of 0 shows no digit when all its places are "#": 0.5 is ",5".
+// halves away from zero: 0.35 with "0.0" is "0,4" under German, though the double lies
+// below 0.35. An integer part of 0 shows no digit when all its places are "#": 0.5 is ",5".
 // Infinity or NaN (a number that does not fit) gives an empty text.
 QString FormatNumber(double value, const QString &pattern);
 // Display form: the locale's decimal separator, up to 15 significant digits, no grouping,

@@ -168,7 +168,7 @@ TEST(Pace, PublicHostsHoweverWritten) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.url);
-        EXPECT_EQ(L_PACE::IsPublicHost(QString::fromUtf8(c.url)), c.isPublic);
+        EXPECT_EQ(L_SERVICE::IsPublic(L_GEOOSM::Entry, QString::fromUtf8(c.url)), c.isPublic);
     }
 }
 
@@ -327,7 +327,7 @@ TEST_F(Road, WhatIsReadIsWhatWasDownloaded) {
         done = true;
         planter.join();
         EXPECT_LT(timer.elapsed(), 3000) << "no hang";
-        EXPECT_EQ(answer.outcome, L_INET::Outcome::Replaced);
+        EXPECT_EQ(answer.outcome, L_INET::Outcome::Answered);
         EXPECT_EQ(answer.body, ReadAll(Fixture("geocode.xml"))) << "its own bytes, not the name's";
         EXPECT_EQ(ReadAll(victim), "precious");
         QFile::remove(ResponseFile());
@@ -347,13 +347,13 @@ TEST_F(Road, ConnectionsKeptTrustedAndStopped) {
     Seams seams(service, true, "30000");
     const L_INET::Request good{GeocodeRequestUrl("x"), {}, false};
     for (int k = 0; k < 2; ++k)
-        EXPECT_EQ(L_INET::Download(good, ResponseFile()).outcome, L_INET::Outcome::Replaced);
+        EXPECT_EQ(L_INET::Download(good, ResponseFile()).outcome, L_INET::Outcome::Answered);
     EXPECT_EQ(service.Connections(), 1) << "the second request on the first one's connection";
     FakeMapService secure{GEODATEN_FIXTURES, 0, true}; // trusted through SSL_CERT_FILE only
     const L_INET::Request https{QString::fromStdString(secure.Url()) + "/search?q=x", {}, false};
     EXPECT_EQ(L_INET::Download(https, ResponseFile()).outcome, L_INET::Outcome::NoAnswer);
     ScopedEnv trusted("SSL_CERT_FILE", Fixture("tls-cert.pem"));
-    EXPECT_EQ(L_INET::Download(https, ResponseFile()).outcome, L_INET::Outcome::Replaced);
+    EXPECT_EQ(L_INET::Download(https, ResponseFile()).outcome, L_INET::Outcome::Answered);
     std::atomic<bool> stop{false};
     std::atomic<qint64> stoppedAt{0};
     std::thread stopper([&] { // once the silent request has come in on the kept connection

@@ -1,7 +1,7 @@
 #pragma once
 // CSV as spreadsheets export it (RFC 4180: quotes, doubled quotes, delimiters and line
-// breaks inside quotes; LF or CR LF line ends), read a record at a time from a device so
-// that memory stays flat for any length, and written back.
+// breaks inside quotes; LF or CR LF line ends), read a record at a time from a device (a
+// file is never held whole in memory; standard input, read once, is), and written back.
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>

@@ -95,7 +95,7 @@ HOT_INLINE void StoreMatch(XmlCapture &capture, QStringList &results,
     capture.active = false;
 }
 
-// One query: the state of the pass and one function for each of its steps a-e.
+// One query: the state of the pass and one function for each kind of markup it meets.
 struct Pass {
     std::string_view b; // the document's bytes
     qsizetype n;
@@ -117,35 +117,36 @@ struct Pass {
 
     void Run() {
         for (qsizetype i = 0; i < n;) {
-            if (Opens(i, '?')) i = XmlSkipTag(b, i); // a: on its ">"
-            if (Opens(i, '!') && i + 2 < n && b[size_t(i + 2)] == '[') i = CData(i); // b
-            XmlTag tag; // of step c or d: its scan may have seen where the text after it ends
-            if (i + 1 < n && b[size_t(i)] == '<') { // c, or d for "</": each ends on its ">"
+            if (Opens(i, '?')) i = XmlSkipTag(b, i); // a processing instruction: to its ">"
+            if (Opens(i, '!') && i + 2 < n && b[size_t(i + 2)] == '[') i = CData(i);
+            XmlTag tag; // a tag's scan may have seen where the text after it ends
+            if (i + 1 < n && b[size_t(i)] == '<') { // a start or end tag: each ends on its ">"
                 tag = b[size_t(i + 1)] == '/' ? EndTag(i) : StartTag(i);
                 i = tag.end;
             }
-            i = Text(i, tag.textEnd); // e, and the text after it up to the next "<"
+            i = Text(i, tag.textEnd); // the text after it, up to the next "<"
         }
     }
 
-    // b: the section joins the capture text, whether capturing or not.
+    // A CDATA section joins the capture text, whether capturing or not.
     qsizetype CData(qsizetype i) {
         const std::string_view section = XmlReadCData(b, i);
         capture.Verbatim(section.data(), section.size());
         return i + qsizetype(section.size());
     }
 
-    // c: a start tag, or a self-closing one; the pass goes on at its ">".
+    // A start tag, or a self-closing one; the pass goes on at its ">".
     HOT_INLINE XmlTag StartTag(qsizetype i) {
         const XmlTag tag = ReadTagAt(b, i);
-        Push(stack, tag.name); // c2
+        Push(stack, tag.name);
         if (capture.active)
-            CopyTag(i, "<", tag); // c3
+            CopyTag(i, "<", tag); // inside the capture: written anew
         else if (stack.PathIs(path.full.size()))
-            capture.Start(tag.name);                                                 // c4
-        if (capture.active && !tag.attributes.empty()) AttributesAsElements(tag);    // c5
-        if (!capture.active && stack.PathIs(path.parentLength)) AttributeRoute(tag); // c6
-        if (tag.selfClosing) {                                                       // c7
+            capture.Start(tag.name); // the element at the path: its capture begins
+        if (capture.active && !tag.attributes.empty()) AttributesAsElements(tag);
+        if (!capture.active && stack.PathIs(path.parentLength))
+            AttributeRoute(tag); // "a/b" of <a b="">
+        if (tag.selfClosing) {   // its end at once
             Pop(stack, tag.name);
             StoreMatch(capture, results, tag.name);
             if (capture.active) Rewrite("</", tag.name);
@@ -153,7 +154,7 @@ struct Pass {
         return tag;
     }
 
-    // d: an end tag; the pass goes on at its ">".
+    // An end tag; the pass goes on at its ">".
     HOT_INLINE XmlTag EndTag(qsizetype i) {
         const XmlTag tag = ReadTagAt(b, i);
         Pop(stack, tag.name);
@@ -162,7 +163,7 @@ struct Pass {
         return tag;
     }
 
-    // e: byte i is text, whatever it is (a "<" here is the last byte); so is the run after
+    // Text: byte i, whatever it is (a "<" here is the last byte), and the run after
     // it up to the next "<". While capturing it joins the capture, less every ">".
     // `knownEnd`, when above i, is that next "<", with no ">" before it.
     HOT_INLINE qsizetype Text(qsizetype i, qsizetype knownEnd) {
