@@ -10,7 +10,8 @@ namespace {
 
 constexpr int WaitStepMs = 100; // how soon a stop ends a wait for another worker's answer
 
-thread_local int answered = 0, asked = 0; // this row's lookups: from the stores, or not
+thread_local int remembered = 0, kept = 0, asked = 0; // this row's lookups: from memory,
+                                                      // the lasting store, or neither
 thread_local bool recurs = false;
 thread_local QStringList mine; // the URLs this thread is asking, in `asking`
 
@@ -53,10 +54,10 @@ void Insert(Memory &memory, const QString &url, const QByteArray &body) {
 L_FETCH::AnswerStore Store(Memory &memory, const L_FETCH::AnswerStore *lasting) {
     L_FETCH::AnswerStore store;
     store.find = [&memory, lasting](const QString &url, QByteArray &body) {
-        if (FromMemory(memory, url, body)) return ++answered, true;
+        if (FromMemory(memory, url, body)) return ++remembered, true;
         if (lasting && lasting->find && lasting->find(url, body)) {
             Insert(memory, url, body);
-            return ++answered, true;
+            return ++kept, true;
         }
         return ++asked, false;
     };
@@ -68,16 +69,17 @@ L_FETCH::AnswerStore Store(Memory &memory, const L_FETCH::AnswerStore *lasting) 
 }
 
 void StartRow(bool again) {
-    answered = asked = 0;
+    remembered = kept = asked = 0;
     recurs = again;
 }
 
-bool EndRow(Memory &memory) {
+Answered EndRow(Memory &memory) {
     {
         const std::lock_guard<std::mutex> lock(memory.mutex);
         Release(memory);
     }
-    return answered > 0 && asked == 0;
+    if (asked > 0 || remembered + kept == 0) return Answered::Asked;
+    return kept > 0 ? Answered::Kept : Answered::Remembered;
 }
 
 } // namespace L_KEEP

@@ -29,8 +29,11 @@ L_FETCH::AnswerStore Store(Memory &memory, const L_FETCH::AnswerStore *lasting);
 // A new row on this thread: what it counts starts at nothing; its answers are kept in
 // memory when a later row asks for one of its places again.
 void StartRow(bool recurs);
+// Where a row's answers came from: a request; else the run's memory alone (a place asked
+// for before in the run), or the answers kept across runs.
+enum class Answered { Asked, Remembered, Kept };
 // The end of this thread's row: the URLs it was asking are given up (for other workers to
-// ask). True when the row was answered wholly from stored answers (and asked at all).
-bool EndRow(Memory &memory);
+// ask), and where its answers came from.
+Answered EndRow(Memory &memory);
 
 } // namespace L_KEEP

@@ -36,7 +36,8 @@ struct Result {
     L_ASK::Answer answer;
     QByteArray earlier;    // records of an earlier output: copied instead (resume)
     QString earlierStatus; // their status
-    bool copy = false, kept = false;
+    bool copy = false;
+    L_KEEP::Answered answered = L_KEEP::Answered::Asked;
 };
 
 // A row's question as it waits for a worker: the row, the list line where it begins.
@@ -139,7 +140,7 @@ bool AskNext(Job &job, Session &s, bool wait) {
     const std::lock_guard<std::mutex> lock(job.mutex);
     Result &result = job.results[question.row];
     result.answer = std::move(answer);
-    result.kept = L_KEEP::EndRow(job.memory);
+    result.answered = L_KEEP::EndRow(job.memory);
     if (result.answer.laterS >= 0) job.laterS = result.answer.laterS, halt = true;
     result.ready = !halt; // a row cut off by a stop is not written
     job.changed.notify_all();
@@ -189,7 +190,8 @@ bool ReadRow(Job &job, L_CSV::Source &source, qint64 row) {
 // resumed run ends as an uninterrupted one would.
 void Count(Job &job, const Result &result) {
     job.worked += !result.copy;
-    job.counts.cached += result.kept;
+    job.counts.repeated += result.answered == L_KEEP::Answered::Remembered;
+    job.counts.cached += result.answered == L_KEEP::Answered::Kept;
     L_REPORT::Count(job.counts,
                     result.copy ? L_STATUS::FromWord(result.earlierStatus) : result.answer.status,
                     result.copy);

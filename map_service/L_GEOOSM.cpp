@@ -161,7 +161,7 @@ bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &o
                           : listed           ? Status::ZeroResults
                                              : Status::InvalidResponse);
     L_FETCH::Store(store, answer, query.RequestUrl, status);
-    if (query.HitCount == 0) {
+    if (query.HitCount == 0 && !answer.stored) { // a stored answer was told when it came
         const QString message = XmlFirst(query.ResponseText, QStringLiteral("error/message"));
         L_DIAG::FailureLine(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(message),
                             query.RequestUrl);
@@ -187,7 +187,7 @@ bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerSt
                           : refused                ? Status::ZeroResults
                                                    : Status::InvalidResponse);
     L_FETCH::Store(store, answer, query.RequestUrl, status);
-    if (status.code != Status::Ok)
+    if (status.code != Status::Ok && !answer.stored)
         L_DIAG::FailureLine(service, L_STATUS::Word(status), L_UNICOD::Utf8ToText(error),
                             query.RequestUrl);
     return true;

@@ -85,7 +85,7 @@ void Conclude(Asked &asked, const QString &word, ServiceStatus &status) {
     status.code = read.code;
     status.word = read.word;
     L_FETCH::Store(asked.store, asked.answer, asked.url, status);
-    if (status.code != Status::Ok)
+    if (status.code != Status::Ok && !asked.answer.stored) // a stored one was told when it came
         L_DIAG::FailureLine(asked.service, L_STATUS::Word(status),
                             Message(QString::fromLatin1(asked.answer.body), asked.root),
                             WithoutKey(asked.url));

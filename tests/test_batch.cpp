@@ -246,7 +246,7 @@ TEST_F(Batch, GeocodeStatusesAndOneRequestPerAddress) {
     EXPECT_EQ(service.Requests().size(), 7u)
         << "the repeated address once; the failing one 4 times";
     EXPECT_TRUE(
-        errors.contains("8 Zeilen, 2 gefunden, 4 ohne Ergebnis, 2 leer,") &&
+        errors.contains("8 Zeilen, 2 gefunden, 4 ohne Ergebnis, 2 leer, 1 Wiederholungen;") &&
         errors.contains("; ohne Ergebnis: 1 COLUMNS, 1 HTTP 400, 1 NETWORK, 1 ZERO_RESULTS"))
         << errors;
     EXPECT_EQ(errors.count("geodaten.service: Zeile "), 3) << "once per failure, with its line";
@@ -793,6 +793,10 @@ TEST_F(Batch, AnswersKeptInTheCache) {
     EXPECT_EQ(mode.st_mode & 0777, 0700u);
     Run({"geocode", "--no-cache", File("b.csv")}, "", false, cache);
     EXPECT_EQ(service.Requests().size(), 12u) << "--no-cache asks again";
+    for (int run = 0; run < 2; ++run) // a failure kept is told when it comes, not from the cache
+        Run({"geocode"}, "Adresse\nnichts\n", false, cache);
+    EXPECT_FALSE(errors.contains("geodaten.service")) << errors;
+    EXPECT_TRUE(errors.contains("1 aus gespeicherten Antworten; ohne Ergebnis: 1 ZERO_RESULTS"));
     EXPECT_FALSE(QFile::exists(File("geodaten/answers.sqlite"))) << "GEODATEN_CACHE=off";
     const QString theirs = File("theirs.sqlite"); // another user's, or one to keep away from
     QFile::copy(file, theirs);
