@@ -31,15 +31,24 @@ const char *const Usage =
     "dazu die Optionen von Qt (-platform, -style, -display, ...).\n\n"
     "Ohne Einstellung fragt es die offenen Dienste von OpenStreetMap (Nominatim, OSRM).\n"
     "Umgebungsvariablen:\n"
-    "  GEODATEN_PROVIDER        osm oder google\n"
-    "  GEODATEN_API_KEY         der eigene Schlüssel des kommerziellen Kartendienstes\n"
-    "  GEODATEN_NOMINATIM_URL, GEODATEN_OSRM_URL, GEODATEN_OSM_URL   eigene Server\n"
-    "  GEODATEN_SERVICE_URL, GEODATEN_MAP_URL   Basis des kommerziellen Dienstes\n"
+    "  GEODATEN_PROVIDER        %1\n"
+    "%2"
     "  GEODATEN_CACHE           Datei der gespeicherten Antworten, oder off\n"
     "  GEODATEN_PACE_MS, GEODATEN_TIMEOUT_MS   Pause zwischen Anfragen, kürzere Zeitgrenzen\n"
     "  QT_LOGGING_RULES         geodaten.service=false schaltet die Diagnosezeilen ab\n"
     "Warum eine Suche nichts fand, steht auf der Standardfehlerausgabe.\n"
     "Mehr: man geodaten\n";
+
+// The usage with each provider's name and variables, as their records hold them.
+QString Help() {
+    QStringList names;
+    QString variables;
+    for (const L_QUERY::Service *service : L_QUERY::Providers()) {
+        names.append(QString::fromLatin1(service->name));
+        variables += QString::fromUtf8(service->variables);
+    }
+    return QString::fromUtf8(Usage).arg(names.join(QStringLiteral(" oder ")), variables);
+}
 
 QString Dashed(const QString &name) {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
@@ -78,7 +87,7 @@ std::optional<int> Answer(int argc, char *argv[]) {
         return ExitUsage;
     }
     if (parser.isSet(QStringLiteral("help")))
-        std::fputs(Usage, stdout);
+        std::fputs(qUtf8Printable(Help()), stdout);
     else if (parser.isSet(QStringLiteral("version")))
         std::fputs("geodaten " GEODATEN_VERSION "\n", stdout);
     else

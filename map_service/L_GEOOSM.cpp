@@ -240,6 +240,8 @@ const L_SERVICE::Service Entry{
     &RouteLink,
     &Bases,
     PublicHosts,
+    "  GEODATEN_NOMINATIM_URL, GEODATEN_OSRM_URL, GEODATEN_OSM_URL   eigene Server der offenen "
+    "Dienste\n  GEODATEN_OSRM_SHORTEST_URL   ein Router, der nach Entfernung routet (Pendler)\n",
 };
 
 } // namespace L_GEOOSM

@@ -96,6 +96,10 @@ const Service &ActiveService() {
     return *Services[0];
 }
 
+QList<const Service *> Providers() {
+    return QList<const Service *>(std::begin(Services), std::end(Services));
+}
+
 Provider ActiveProvider() {
     return ActiveService().id;
 }

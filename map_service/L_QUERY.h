@@ -20,6 +20,8 @@ using L_STATUS::ServiceStatus;
 // anew on each call.
 Provider ActiveProvider();
 const Service &ActiveService();
+// Every provider, in the order the rule above asks them.
+QList<const Service *> Providers();
 
 // The whole road of one search through the active provider: the record is filled as the
 // provider's requests and reader fill it. True when the answer was downloaded and read.

@@ -44,6 +44,9 @@ struct Service {
     // The hosts of the public servers it ships as defaults, run for everyone: each gets one
     // request a second from all of the user's processes together. Null-terminated.
     const char *const *publicHosts;
+    // Its environment variables as the programs' --help lists them: lines of
+    // "  NAME[, NAME]  what they set", German.
+    const char *variables;
 };
 
 // True when the URL's host (compared as L_PACE::HostOf does) is one of the service's public
