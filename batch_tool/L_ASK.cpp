@@ -208,10 +208,14 @@ Answer Distance(const Asker &asker, const L_LIST::Question &question) {
     return answer;
 }
 
-Answer Reverse(const Asker &asker, const QString &question) {
+Answer Reverse(const Asker &asker, const L_LIST::Question &asked) {
+    const QString question = asked.addresses.value(0).text;
     L_POINT::Point point;
     QString reason;
-    if (!L_POINT::ReadPoint(question, point, reason)) return Without(asker, Status::BadInput);
+    const bool read = asked.latitude.isEmpty()
+                          ? L_POINT::ReadPoint(question, point, reason)
+                          : L_POINT::ReadPair(asked.latitude, asked.longitude, point, reason);
+    if (!read) return Without(asker, Status::BadInput);
     Answer answer;
     L_GEOGOG::ReverseQuery query;
     query.Latitude = point.latitude;
@@ -234,7 +238,7 @@ Answer AskOnce(const Asker &asker, const L_LIST::Question &question) {
     case Mode::Reverse:
         break;
     }
-    return Reverse(asker, question.addresses.value(0).text);
+    return Reverse(asker, question);
 }
 
 // Every record as wide as the columns the mode adds (less the status).

@@ -207,9 +207,11 @@ Question Ask(const List &list, const QStringList &fields) {
     } else if (c.point >= 0) {
         question.addresses = {{fields.value(c.point).trimmed(), {}, {}}};
     } else {
-        const QString lat = fields.value(c.lat).trimmed(), lon = fields.value(c.lon).trimmed();
+        question.latitude = fields.value(c.lat).trimmed();
+        question.longitude = fields.value(c.lon).trimmed();
+        const bool both = !question.latitude.isEmpty() && !question.longitude.isEmpty();
         question.addresses = {
-            {lat.isEmpty() || lon.isEmpty() ? QString() : lat + "; " + lon, {}, {}}};
+            {both ? question.latitude + "; " + question.longitude : QString(), {}, {}}};
     }
     if (std::any_of(question.addresses.begin(), question.addresses.end(),
                     [](const Address &address) { return address.text.isEmpty(); }))

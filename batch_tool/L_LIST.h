@@ -33,6 +33,7 @@ struct Address {
 // (distance). None when the row has no address part.
 struct Question {
     QList<Address> addresses;
+    QString latitude, longitude; // reverse with two columns: each read alone (the text joins them)
 };
 
 struct Survey {

@@ -190,7 +190,30 @@ bool Degrees(const QString &text, Point &point) {
     return readings == 1;
 }
 
+// A coordinate's text as the readers take it: blanks simplified, typographic marks plain.
+QString Plain(const QString &input) {
+    QString text = input.simplified();
+    for (const auto &[from, to] :
+         {std::pair{u'′', u'\''}, {u'″', u'"'}, {u'’', u'\''}, {u'”', u'"'}})
+        text.replace(QChar(from), QChar(to));
+    return text;
+}
+
+const QRegularExpression &DegreesOnly() { // an address is turned away before any decoding
+    static const QRegularExpression degrees(QStringLiteral("^[-+0-9.,;:°'\" NSEWOnsewo]+$"));
+    return degrees;
+}
+
 } // namespace
+
+bool ReadPair(const QString &latitude, const QString &longitude, Point &point, QString &reason) {
+    const QString lat = Plain(latitude), lon = Plain(longitude);
+    const bool read = lat.size() <= MaxPointChars && lon.size() <= MaxPointChars &&
+                      DegreesOnly().match(lat + u' ' + lon).hasMatch() &&
+                      !(lat + lon).contains(u';') && Reading(lat, lon, false, point);
+    reason = read ? QString() : QStringLiteral("kein Punkt (oder außerhalb der Erde)");
+    return read;
+}
 
 bool ReadPoint(const QString &input, Point &point, QString &reason) {
     QString text = input.simplified();

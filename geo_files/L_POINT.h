@@ -21,6 +21,10 @@ struct Point {
 // else: a point out of range, a text read only in part or in two ways ("1 2 3"), a geo: q=
 // with a name, a text over 100 characters (a link over 2000).
 bool ReadPoint(const QString &text, Point &point, QString &reason);
+// The same for a point given in two fields, each read alone as one coordinate (latitude,
+// longitude; hemisphere letters may swap them): nothing in one field can move into the
+// other.
+bool ReadPair(const QString &latitude, const QString &longitude, Point &point, QString &reason);
 
 // The point as "dms" (46°36'49.5"N 13°57'21.6"E), "dm" (46°36.825'N 13°57.360'E), "utm"
 // (33T 420870 5162300), "mgrs" (33TVM2087062300, 1 m) or "geo" (geo:46.6137500,13.9560000);

@@ -742,7 +742,8 @@ TEST_F(Batch, CommutersGetTheShortestRoadInWholeKilometres) {
 }
 
 TEST_F(Batch, ReverseFromBothServices) {
-    const QByteArray list = "Name;Breite;Länge\nA;46,61375;13,9560278\nB;0;0\nC;89;0\nD;x;y\n";
+    const QByteArray list = "Name;Breite;Länge\nA;46,61375;13,9560278\nB;0;0\nC;89;0\nD;x;y\n"
+                            "E;46 36 49.5;13 57 21.7\nF;46;13 0\n";
     for (const bool google : {false, true}) {
         SCOPED_TRACE(google ? "google" : "osm");
         const QStringList lines = Lines(Run({"reverse", "--coords", "utm"}, list, google));
@@ -754,6 +755,9 @@ TEST_F(Batch, ReverseFromBothServices) {
         EXPECT_TRUE(lines.value(2).endsWith(";ZERO_RESULTS")) << "Unable to geocode";
         EXPECT_TRUE(lines.value(3).endsWith(google ? ";REQUEST_DENIED" : ";HTTP 400"));
         EXPECT_TRUE(lines.value(4).endsWith(";BAD_INPUT")) << lines.value(4);
+        EXPECT_TRUE(lines.value(5).endsWith(";OK")) << "each column read alone, as devices write";
+        EXPECT_TRUE(lines.value(6).section(u';', -2).startsWith("33T 345136 5095992"))
+            << "13 0 is 13°0', never 130" << lines.value(6);
         EXPECT_EQ(errors.count("geodaten.service:"), 2) << "a line for each but the found";
     }
     const QJsonArray features =
