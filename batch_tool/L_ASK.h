@@ -18,7 +18,7 @@ constexpr int Retries = 3;                // after a passing failure: 2, 4 and 8
 struct Answer {
     L_STATUS::ServiceStatus status;
     QList<QStringList> rows;       // the added columns but status, a record each
-    QList<L_OUTPUT::Place> places; // the records that are places (none for a MISMATCH)
+    QList<L_OUTPUT::Point> places; // the records that are places (none for a MISMATCH)
     qint64 laterS = -1;            // the server asked to wait this long, longer than a run may
 };
 

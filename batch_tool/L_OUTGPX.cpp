@@ -28,7 +28,7 @@ QByteArray Opening(const Output &) {
 
 QByteArray Records(Output &out, const L_OUTPUT::Row &row) {
     QByteArray bytes;
-    for (const L_OUTPUT::Place &place : row.places) {
+    for (const L_OUTPUT::Point &place : row.places) {
         QString columns;
         for (const auto &[key, value] : L_OUTPUT::Properties(out, row, place))
             columns += QStringLiteral("<geodaten:%1>%2</geodaten:%1>")

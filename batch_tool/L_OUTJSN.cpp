@@ -31,7 +31,7 @@ QString String(const QString &text) {
 
 // Properties in the list's order (a JSON object written by hand: Qt's would sort them);
 // "name" and "description" first where no column takes the key.
-QString PropertiesOf(const Output &out, const L_OUTPUT::Row &row, const L_OUTPUT::Place &place) {
+QString PropertiesOf(const Output &out, const L_OUTPUT::Row &row, const L_OUTPUT::Point &place) {
     const QList<std::pair<QString, QString>> columns = L_OUTPUT::Properties(out, row, place);
     QStringList keys, members;
     for (const auto &[key, value] : columns) keys.append(key);
@@ -56,7 +56,7 @@ QByteArray Separated(Output &out, QByteArray line) {
 
 QByteArray Records(Output &out, const L_OUTPUT::Row &row) {
     QByteArray bytes;
-    for (const L_OUTPUT::Place &place : row.places)
+    for (const L_OUTPUT::Point &place : row.places)
         bytes += Separated(out, QStringLiteral("{\"type\":\"Feature\",\"id\":%1,\"geometry\":"
                                                "{\"type\":\"Point\",\"coordinates\":[%2,%3]},"
                                                "\"properties\":%4}")

@@ -17,7 +17,7 @@ QByteArray Opening(const Output &) {
 
 QByteArray Records(Output &out, const L_OUTPUT::Row &row) {
     QByteArray bytes;
-    for (const L_OUTPUT::Place &place : row.places) {
+    for (const L_OUTPUT::Point &place : row.places) {
         QString data;
         for (const auto &[key, value] : L_OUTPUT::Properties(out, row, place))
             data += QStringLiteral("<Data name=\"%1\"><value>%2</value></Data>")

@@ -85,7 +85,7 @@ QString RowId(qint64 row, int hit) {
 }
 
 QList<std::pair<QString, QString>> Properties(const Output &out, const Row &row,
-                                              const Place &place) {
+                                              const Point &place) {
     QList<std::pair<QString, QString>> properties;
     for (qsizetype k = 0; k < out.columns.size(); ++k)
         properties.append({out.columns[k], row.fields.value(k)});

@@ -34,7 +34,7 @@ struct Output {
 
 // One place of a row for the point formats: which of the row's records it is, where it
 // is (decimal degrees) and what it is.
-struct Place {
+struct Point {
     int record = 0, hit = 1;
     double latitude = 0, longitude = 0;
     QString name, description;
@@ -46,7 +46,7 @@ struct Row {
     qint64 row = 0;
     QStringList fields;
     QList<QStringList> records;
-    QList<Place> places;
+    QList<Point> places;
 };
 
 // An earlier output read back (--resume): the file, read as records and as bytes, and
@@ -98,7 +98,7 @@ QString RowId(qint64 row, int hit);
 // The properties of a place: the input's columns and the program's but lat and lon, with
 // their values, in that order.
 QList<std::pair<QString, QString>> Properties(const Output &out, const Row &row,
-                                              const Place &place);
+                                              const Point &place);
 // Text fit for XML: control characters (and escape sequences), non-characters and lone
 // surrogates removed; XmlText escapes the markup characters too.
 QString XmlChars(const QString &text);
