@@ -935,23 +935,22 @@ TEST_F(Batch, AnswersKeptInTheCache) {
 TEST_F(Batch, InParallelToOnesOwnServer) {
     WriteAll(File("list.csv"), Numbered(12) + Numbered(12).mid(8)); // each address asked once
     const QByteArray serial = Run({"geocode", File("list.csv")}, "");
-    service.delayMs = 1500; // an answer leaves 1.5 s after its request came in
+    service.delayMs = 100;
     service.ClearRequests();
-    EXPECT_EQ(Run({"geocode", "--parallel", "8", File("list.csv")}, "", false,
-                  {"GEODATEN_TIMEOUT_MS=5000"}),
-              serial)
+    EXPECT_EQ(Run({"geocode", "--parallel", "8", File("list.csv")}, ""), serial)
         << "in input order";
     service.delayMs = 0;
     auto requests = service.Requests();
-    ASSERT_EQ(requests.size(), 12u) << "an address in flight is waited for";
-    EXPECT_LT(requests[7].atMs - requests[0].atMs, 1500) << "8 asked before the first answer";
-    QByteArray list = Numbered(22); // the third row's request hangs
-    WriteAll(File("list.csv"), list.replace("Ort 3\n", "misbehavesilent\n"));
+    EXPECT_EQ(requests.size(), 12u) << "an address in flight is waited for";
+    QByteArray list = Numbered(23); // rows 3 to 5 hang: four requests in flight, one moving
+    for (const char *row : {"Ort 3\n", "Ort 4\n", "Ort 5\n"})
+        list.replace(row, "misbehavesilent " + QByteArray(row).mid(4));
+    WriteAll(File("list.csv"), list);
     service.ClearRequests();
     auto batch = Start({"geocode", "--parallel", "4", "--format", "geojson", "-o", File("out.json"),
                         File("list.csv")},
                        {"GEODATEN_TIMEOUT_MS=30000"});
-    ASSERT_TRUE(Asked(22)) << "the rows behind the hanging one asked meanwhile";
+    ASSERT_TRUE(Asked(23)) << "the rows behind the hanging ones asked meanwhile";
     QElapsedTimer timer;
     timer.start();
     ::kill(pid_t(batch->processId()), SIGINT);
@@ -963,7 +962,7 @@ TEST_F(Batch, InParallelToOnesOwnServer) {
     EXPECT_EQ(features.size(), 2);
     for (int k = 0; k < features.size(); ++k)
         EXPECT_EQ(features[k]["id"].toString(), QString::number(k + 1))
-            << "a valid document of the rows before it: those behind it wait in order";
+            << "a valid document of the rows before them: those behind wait in order";
     service.ClearRequests(); // a public host, however written, through a proxy: one a second
     Run({"geocode", "--parallel", "8"}, Numbered(3), false,
         {"GEODATEN_NOMINATIM_URL=http://Nominatim.OpenStreetMap.org.",

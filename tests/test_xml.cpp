@@ -29,7 +29,6 @@ TEST(XmlQuery, Table) {
          "<r><result>a</result><result>b</result><result>c</result></r>", "r/result", 3, "a|b|c"},
         {"paths ignore case", "<r><Result>a</Result></r>", "R/rESULT", 1, "a"},
         {"trailing slash ignored", "<r><x>1</x></r>", "r/x/", 1, "1"},
-        {"path trimmed", "<r><x>1</x></r>", "  r/x  ", 1, "1"},
         {"leading slash gives 0", "<r><x>1</x></r>", "/r/x", 0, ""},
         {"one name: top level only", "<a><b>1</b></a><b>2</b>", "b", 1, "2"},
         {"absolute, not searched deeper", "<a><b><c>1</c></b></a>", "b/c", 0, ""},
@@ -81,20 +80,6 @@ TEST(XmlQuery, Table) {
                   QString::fromUtf8(c.entries));
         EXPECT_EQ(count, c.count);
     }
-}
-
-TEST(XmlQuery, NestedQueriesOnEntries) {
-    const QString doc = "<GeocodeResponse>\n <status>OK</status>\n"
-                        " <result>\n  <formatted_address>A</formatted_address>\n"
-                        "  <geometry><location lat=\"1.5\" lng=\"2.5\"/></geometry>\n </result>\n"
-                        " <result>\n  <formatted_address>B</formatted_address>\n"
-                        "  <geometry><location><lat>3.5</lat><lng>4.5</lng></location></geometry>\n"
-                        " </result>\n</GeocodeResponse>\n";
-    QStringList results;
-    ASSERT_EQ(L_XML::XmlQuery(doc, "GeocodeResponse/result", results), 2);
-    EXPECT_EQ(Query(results[1], "formatted_address"), "A");
-    EXPECT_EQ(Query(results[1], "geometry/location/lat"), "1.5") << "attribute route";
-    EXPECT_EQ(Query(results[2], "geometry/location/lng"), "4.5");
 }
 
 TEST(XmlQuery, BytesPassThroughUndecoded) {
