@@ -536,8 +536,9 @@ TEST_F(Batch, NothingLost) {
 
 TEST_F(Batch, ResumeAfterAKillInEveryFormat) {
     WriteAll(File("list.csv"), Numbered(12) + "Ort 12\n"); // identical rows at the end
-    for (const QString format : {"csv", "geojson", "gpx", "kml", "csv --all"}) { // --all: a row
-        SCOPED_TRACE(format.toStdString()); // a record per hit, its last cut
+    // With --all a row is a record per hit: its last one cut.
+    for (const QString format : {"csv", "geojson", "gpx", "kml", "csv --all"}) {
+        SCOPED_TRACE(format.toStdString());
         const QStringList options = QString("geocode --format " + format).split(u' ');
         const QString out = File("out " + format), list = File("list.csv");
         const QByteArray whole = Run(options + QStringList{list}, "");
@@ -737,7 +738,7 @@ TEST_F(Batch, AsAnotherUser) {
     const QStringList env{"GEODATEN_CACHE=" + file, "TEMP=" + own, "XDG_RUNTIME_DIR=" + own};
     const Outcome readOnly =
         RunBatch(service, temp.path(), nobody + QStringList{GEODATEN_BATCH, "geocode"},
-                 list + "Ort 1\n", false, env, "setpriv");
+                 list + "Ort 1\n", false, env, "setpriv"); // Ort 1: an answer to keep
     EXPECT_EQ(readOnly.exitCode, 0) << readOnly.errors;
     EXPECT_TRUE(readOnly.output.startsWith(asked)) << readOnly.output.constData();
     EXPECT_EQ(readOnly.errors.count("cache: cannot be written"), 1) << readOnly.errors;
@@ -940,8 +941,7 @@ TEST_F(Batch, InParallelToOnesOwnServer) {
     EXPECT_EQ(Run({"geocode", "--parallel", "8", File("list.csv")}, ""), serial)
         << "in input order";
     service.delayMs = 0;
-    auto requests = service.Requests();
-    EXPECT_EQ(requests.size(), 12u) << "an address in flight is waited for";
+    EXPECT_EQ(service.Requests().size(), 12u) << "an address in flight is waited for";
     QByteArray list = Numbered(23); // rows 3 to 5 hang: four requests in flight, one moving
     for (const char *row : {"Ort 3\n", "Ort 4\n", "Ort 5\n"})
         list.replace(row, "misbehavesilent " + QByteArray(row).mid(4));
@@ -968,7 +968,7 @@ TEST_F(Batch, InParallelToOnesOwnServer) {
         {"GEODATEN_NOMINATIM_URL=http://Nominatim.OpenStreetMap.org.",
          "http_proxy=" + Seams::Url(service)});
     EXPECT_TRUE(errors.contains("--parallel gilt nur für eigene Server")) << errors;
-    requests = service.Requests();
+    const auto requests = service.Requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_GE(requests[2].atMs - requests[1].atMs, 900);
     EXPECT_GE(requests[1].atMs - requests[0].atMs, 900);
