@@ -37,8 +37,30 @@ export XDG_CACHE_HOME="$out/cache" XDG_RUNTIME_DIR="$out/tmp" # the kept answers
 export LANG=de_AT.UTF-8 no_proxy=127.0.0.1 GEODATEN_PACE_MS=0
 unset LC_ALL LC_NUMERIC QT_QPA_PLATFORM XDG_CURRENT_DESKTOP WAYLAND_DISPLAY GEODATEN_PROVIDER GEODATEN_API_KEY
 
-click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.3; }
-wait_for() { for _ in $(seq 100); do grep -qF "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done; fail "$3"; }
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
+seen() { # a text in a file, or the clipboard's whole text
+    if [ "$1" = clipboard ]; then [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$2" ]
+    else grep -qF "$2" "$1" 2>/dev/null; fi
+}
+# Does a step and waits up to 5 s for its mark; does it again, up to four times in all,
+# where a window under load had not yet taken the input. Usage: step WHAT FILE TEXT COMMAND...
+step() {
+    local what=$1 file=$2 text=$3
+    shift 3
+    for _ in 1 2 3 4; do
+        "$@"
+        for _ in $(seq 50); do seen "$file" "$text" && return 0; sleep 0.1; done
+    done
+    fail "$what"
+}
+search() { # the address box, the Enter key
+    click 200 69
+    xdotool key --clearmodifiers ctrl+a
+    xdotool type --delay 10 "9220 Velden AT"
+    xdotool key Return
+}
+copy() { click 300 118; click 264 405; } # the first row, "C" beside the longitude
+distance() { click 150 16; click 618 80; } # "Entfernung", "Berechnen"
 
 # provider, title word, search request, clipboard, route request, route link
 smoke() {
@@ -47,27 +69,14 @@ smoke() {
     pids+=($app)
     window=$(timeout 20 xdotool search --sync --onlyvisible --name "mit $2 ermitteln" | head -1)
     [ -n "$window" ] || fail "$1: no window"
-    sleep 0.5
-    click 200 69 # the address box, the Enter key, the rows
-    xdotool key --clearmodifiers ctrl+a
-    xdotool type --delay 10 "9220 Velden AT"
-    xdotool key Return
-    wait_for "$out/requests.log" "$3" "$1: no geocoding request"
-    sleep 0.5
-    click 300 118 # the first row
-    click 264 405 # "C" beside the longitude
-    clip=$(xclip -o -selection clipboard)
-    [ "$clip" = "$4" ] || fail "$1: clipboard holds '$clip'"
+    step "$1: no geocoding request" "$out/requests.log" "$3" search
+    step "$1: clipboard never held $4" clipboard "$4" copy
     import -window root "$out/$1-coordinates.png"
-    click 150 16 # "Entfernung", "Berechnen", "Route anzeigen"
-    click 618 80
-    wait_for "$out/requests.log" "$5" "$1: no distance request"
-    sleep 0.5
+    step "$1: no distance request" "$out/requests.log" "$5" distance
+    step "$1: route not opened" "$out/opened.log" "$base$6" click 80 402 # "Route anzeigen"
     import -window root "$out/$1-distance.png"
-    click 80 402
-    wait_for "$out/opened.log" "$base$6" "$1: route not opened"
     xdotool key --window "$window" alt+b # ends the program without a question
-    for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+    for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
     ! kill -0 "$app" 2>/dev/null || fail "$1: still running after Alt+B"
 }
 

@@ -1,4 +1,4 @@
 #!/bin/sh
-# A stand-in browser for tests: appends the opened URL and the names of its environment
-# variables to $GEODATEN_BROWSER_LOG.
-{ printf '%s\n' "$1"; env | cut -d= -f1; } >> "${GEODATEN_BROWSER_LOG:-/dev/null}"
+# A stand-in browser for tests: appends the names of its environment variables, then the
+# opened URL, to $GEODATEN_BROWSER_LOG (a test that sees the URL sees the names).
+{ env | cut -d= -f1; printf '%s\n' "$1"; } >> "${GEODATEN_BROWSER_LOG:-/dev/null}"

@@ -62,8 +62,7 @@ struct LocaleGuard {
     ~LocaleGuard() { QLocale::setDefault(QLocale::c()); }
 };
 
-// The lines that the recording browser wrote (each opened URL, then its environment's
-// names), waiting up to `ms` for `count` URLs.
+// The URLs that the recording browser wrote, waiting up to `ms` for `count` of them.
 inline QStringList OpenedUrls(const QString &log, int count, int ms = 5000) {
     QElapsedTimer timer;
     timer.start();

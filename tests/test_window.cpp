@@ -188,11 +188,12 @@ private Q_SLOTS:
     }
 
     // While the road waits for late answers, the window repaints under the wait cursor, and
-    // the whole computation ends within the total timeout, however many answers come late.
+    // the whole computation ends within the total timeout: the third of three answers, each
+    // well within it, comes too late for the report.
     void waitingWindow() {
         Open(false);
-        ScopedEnv timeout("GEODATEN_TIMEOUT_MS", "1000");
-        service.delayMs = 600; // each of the three answers of a distance
+        ScopedEnv timeout("GEODATEN_TIMEOUT_MS", "2500");
+        service.delayMs = 1000; // each of the three answers of a distance
         QStringList seen;
         QTimer during;
         connect(&during, &QTimer::timeout, this, [&] {
@@ -200,16 +201,13 @@ private Q_SLOTS:
             seen.append(cursor && cursor->shape() == Qt::WaitCursor ? "wait" : "arrow");
         });
         during.start(100);
-        QElapsedTimer timer;
-        timer.start();
         Compute("9220 Velden AT");
-        const qint64 took = timer.elapsed();
         during.stop();
         service.delayMs = 0;
         QVERIFY2(seen.size() >= 5 && !seen.contains("arrow"), qPrintable(seen.join(' ')));
-        QVERIFY2(took < 1500, qPrintable(QString::number(took))); // not 3 x 600 ms
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(ReportText().section(Crlf, 0, 0), "Startadresse : 9220 Velden AT");
+        QCOMPARE(ReportText().section(Crlf, 10, 11), "Entfernung   : " + Crlf + "Fahrtzeit    : ");
     }
 
     // A close request while a search waits ends the program once the road has returned
@@ -260,7 +258,6 @@ private Q_SLOTS:
         QTRY_VERIFY(LastRequest().contains("9220+Velden+AT+West"));       // the click on "Suchen"
         QCOMPARE(Text("txtLG") + " " + Text("txtBR"), "13,8497 46,6313"); // no press reached a row
         QVERIFY(!List()->selectionModel()->hasSelection());
-        QCOMPARE(OpenedUrls(browser->log, 0, 0), QStringList());
     }
 
     // The open road looks a pasted point up in reverse, and a repeated search is answered
@@ -308,23 +305,29 @@ private Q_SLOTS:
 
     void doubleClickOpensTheMap_data() {
         QTest::addColumn<bool>("google");
-        QTest::addColumn<QString>("link");
-        QTest::newRow("google") << true << "/maps?q=46.6061,-13.9702";
-        QTest::newRow("osm") << false << "/?mlat=46.6061&mlon=-13.9702#map=17/46.6061/-13.9702";
+        QTest::addColumn<QStringList>("links"); // of the third row, then of the first
+        QTest::newRow("google") << true
+                                << QStringList{"/maps?q=46.6061,-13.9702",
+                                               "/maps?q=46.6247,13.8558"};
+        QTest::newRow("osm") << false
+                             << QStringList{"/?mlat=46.6061&mlon=-13.9702#map=17/46.6061/-13.9702",
+                                            "/?mlat=46.612498&mlon=13.955421#map=17/46.612498/"
+                                            "13.955421"};
     }
     void doubleClickOpensTheMap() {
         QFETCH(bool, google);
-        QFETCH(QString, link);
+        QFETCH(QStringList, links);
         Open(google);
         Search("9220 Velden AT");
         L_LSVIEW::ListView *lv = List();
         QTest::mouseDClick(lv->viewport(), Qt::LeftButton, {},
                            lv->visualItemRect(lv->item(2, 0)).center());
-        QCOMPARE(OpenedUrls(browser->log, 1), QStringList{fake + link});
+        QCOMPARE(OpenedUrls(browser->log, 1), QStringList{fake + links[0]});
         QTest::mouseDClick(lv->viewport(), Qt::LeftButton, {},
-                           QPoint(20, lv->viewport()->height() - 5));
-        QTest::qWait(300);
-        QCOMPARE(OpenedUrls(browser->log, 2, 0).size(), 1); // no row, nothing opened
+                           QPoint(20, lv->viewport()->height() - 5)); // below the rows: nothing
+        QTest::mouseDClick(lv->viewport(), Qt::LeftButton, {},
+                           lv->visualItemRect(lv->item(0, 0)).center());
+        QCOMPARE(OpenedUrls(browser->log, 2), QStringList({fake + links[0], fake + links[1]}));
     }
 
     void distanceReport_data() {
@@ -373,10 +376,10 @@ private Q_SLOTS:
             << false << "nichts"
             << ""
             << "/directions?engine=fossgis_osrm_car&from=nichts&to=9500+Villach+AT";
-        QTest::newRow("osm, no route")
-            << false << "Insel"
-            << "9.5000000|47.5000000|13.8558200|46.6103300|344,8 km"
-            << "/directions?engine=fossgis_osrm_car&route=47.5000000,9.5000000;46.6103300,13.8558200";
+        QTest::newRow("osm, no route") << false << "Insel"
+                                       << "9.5000000|47.5000000|13.8558200|46.6103300|344,8 km"
+                                       << "/directions?engine=fossgis_osrm_car&route=47.5000000,9."
+                                          "5000000;46.6103300,13.8558200";
     }
     void failureReport() {
         QFETCH(bool, google);
