@@ -5,6 +5,8 @@
 #include "map_service/L_TIME.h"
 #include "xml_text/L_REPLAC.h"
 
+#include <QDateTime>
+
 namespace L_REPORT {
 
 namespace {
@@ -49,6 +51,44 @@ QString Summary(const Counts &c) {
     if (!words.isEmpty())
         summary += QStringLiteral("; ohne Ergebnis: ") + words.join(QStringLiteral(", "));
     return summary;
+}
+
+QString Progress(qint64 done, qint64 total, qint64 worked, qint64 elapsedMs,
+                 const QString &waiting) {
+    QString line = QStringLiteral("%1/%2 (%3 %), %4 vergangen")
+                       .arg(done)
+                       .arg(L_TERM::Rows(total))
+                       .arg(total ? done * 100 / total : 100)
+                       .arg(Clock(elapsedMs / 1000));
+    if (worked >= 3) // an estimate needs a few rows
+        line += QStringLiteral(", noch etwa ") + Clock(elapsedMs / 1000 * (total - done) / worked);
+    return waiting.isEmpty() ? line : line + QStringLiteral(" – ") + waiting;
+}
+
+int Ending(const QString &list, qint64 shrunkAfter, qint64 laterS, qint64 unterminatedLine) {
+    if (shrunkAfter >= 0) {
+        L_TERM::Fail(QStringLiteral("%1 hat sich während des Laufs geändert: nach Zeile %2 fehlen "
+                                    "Zeilen; bitte neu starten")
+                         .arg(list)
+                         .arg(shrunkAfter));
+        return L_BATCH::ExitUsage;
+    }
+    if (laterS >= 0) {
+        const QString when =
+            QDateTime::currentDateTime().addSecs(laterS).toString(QStringLiteral("dd.MM. HH:mm"));
+        L_TERM::Fail(QStringLiteral(
+                         "Der Server bittet, bis %1 Uhr zu warten; danach mit --resume fortsetzen")
+                         .arg(when));
+        return L_BATCH::ExitSomeWithout;
+    }
+    if (unterminatedLine > 0) {
+        L_TERM::Fail(
+            QStringLiteral("%1, Zeile %2: das Anführungszeichen dieses Felds wird nie geschlossen")
+                .arg(list)
+                .arg(unterminatedLine));
+        return L_BATCH::ExitUsage;
+    }
+    return -1;
 }
 
 void Notes(const L_BATCH::Options &options, const L_LIST::List &list, const L_LIST::Survey &survey,

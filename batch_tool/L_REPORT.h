@@ -23,6 +23,14 @@ void Count(Counts &counts, const L_STATUS::ServiceStatus &status, bool copied);
 // the parts that are 0 left out (but found and without), then what was already done and
 // where answers came from.
 QString Summary(const Counts &counts);
+// The progress line: "12/100 Zeilen (12 %), 00:00:04 vergangen, noch etwa 00:00:30" (the
+// estimate once `worked` rows were asked), and what the run waits for, if anything.
+QString Progress(qint64 done, qint64 total, qint64 worked, qint64 elapsedMs,
+                 const QString &waiting);
+// A run's end that is not its rows' (told with its exit status; -1 for none): the list
+// had no more rows after row `shrunkAfter` (-1: it did not shrink), the server asked to
+// wait `laterS` seconds (-1: it did not), a quote opened on `unterminatedLine` (0: none).
+int Ending(const QString &list, qint64 shrunkAfter, qint64 laterS, qint64 unterminatedLine);
 // The first lines; `paced` when the servers asked are public ones (one request a second).
 void Notes(const L_BATCH::Options &options, const L_LIST::List &list, const L_LIST::Survey &survey,
            bool paced);

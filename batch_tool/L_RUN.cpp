@@ -9,14 +9,13 @@
 #include "geo_files/L_PFADE.h"
 #include "map_service/L_CACHE.h"
 #include "map_service/L_QUERY.h"
-#include "map_service/L_TIME.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 
 #include <condition_variable>
 #include <deque>
 #include <map>
+#include <set>
 #include <thread>
 
 namespace L_RUN {
@@ -62,6 +61,7 @@ struct Job {
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<Question> questions;
+    std::multiset<size_t> flying; // the places being asked, by hash
     std::map<qint64, Result> results;
     qint64 read = 0, laterS = -1;
     bool listChanged = false;                    // the list has fewer rows than the survey counted
@@ -73,24 +73,15 @@ struct Job {
     explicit Job(const Options &o) : options(o) {}
 };
 
-QString Clock(qint64 seconds) {
-    return L_TIME::FormatDuration(qint32(qMin<qint64>(seconds, INT32_MAX)), true, 99);
-}
-
 void ShowProgress(Job &job) {
     if (job.options.quiet || !L_TERM::Terminal()) return;
-    const qint64 total = job.survey.rows, done = job.nextWrite - 1;
-    QString line = QStringLiteral("%1/%2 (%3 %), %4 vergangen")
-                       .arg(done)
-                       .arg(L_TERM::Rows(total))
-                       .arg(total ? done * 100 / total : 100)
-                       .arg(Clock(job.clock.elapsed() / 1000));
-    if (job.worked >= 3) // an estimate needs a few rows
-        line += QStringLiteral(", noch etwa ") +
-                Clock(job.clock.elapsed() / 1000 * (total - done) / job.worked);
-    const std::lock_guard<std::mutex> lock(job.mutex);
-    if (!job.waiting.isEmpty()) line += QStringLiteral(" – ") + job.waiting;
-    L_TERM::Progress(line);
+    QString waiting;
+    {
+        const std::lock_guard<std::mutex> lock(job.mutex);
+        waiting = job.waiting;
+    }
+    L_TERM::Progress(L_REPORT::Progress(job.nextWrite - 1, job.survey.rows, job.worked,
+                                        job.clock.elapsed(), waiting));
 }
 
 // --- Asking, by the workers or, one request at a time, by the main thread itself. ---
@@ -121,23 +112,42 @@ void Open(Job &job, Session &s) {
                }};
 }
 
-// Asks the next question that waits (with `wait`, until there is one or the run ends);
-// false when there is none.
+// True when a worker asks one of the question's places right now: another worker taking
+// it would only wait for that answer, while a question behind it could be asked.
+bool Flying(const Job &job, const Question &question) {
+    for (const L_LIST::Address &a : question.asked.addresses)
+        if (job.flying.count(qHash(a.text))) return true;
+    return false;
+}
+
+// Asks the next question that waits and none of whose places is being asked (with `wait`,
+// until there is one or the run ends); false when there is none.
 bool AskNext(Job &job, Session &s, bool wait) {
     Question question;
     {
         std::unique_lock<std::mutex> lock(job.mutex);
+        auto next = job.questions.end();
+        const auto ready = [&] { // a question none of whose places another worker asks now
+            next = std::find_if(job.questions.begin(), job.questions.end(),
+                                [&](const Question &q) { return !Flying(job, q); });
+            return halt || (job.inputDone && job.questions.empty()) || next != job.questions.end();
+        };
         if (wait)
-            job.changed.wait(lock, [&] { return halt || job.inputDone || !job.questions.empty(); });
-        if (halt || job.questions.empty()) return false;
-        question = job.questions.front();
-        job.questions.pop_front();
+            job.changed.wait(lock, ready);
+        else
+            ready();
+        if (halt || next == job.questions.end()) return false;
+        question = std::move(*next);
+        job.questions.erase(next);
+        for (const L_LIST::Address &a : question.asked.addresses) job.flying.insert(qHash(a.text));
     }
     L_KEEP::StartRow(L_LIST::Recurs(job.survey, question.asked));
     L_TERM::AtLine(question.line);
     L_ASK::Answer answer = L_ASK::Ask(s.asker, question.asked);
     L_TERM::AtLine(0);
     const std::lock_guard<std::mutex> lock(job.mutex);
+    for (const L_LIST::Address &a : question.asked.addresses)
+        job.flying.erase(job.flying.find(qHash(a.text)));
     Result &result = job.results[question.row];
     result.answer = std::move(answer);
     result.answered = L_KEEP::EndRow(job.memory);
@@ -282,29 +292,9 @@ int Finish(Job &job, bool written) {
     L_TERM::Note(L_REPORT::Summary(job.counts) +
                  (interrupted ? QStringLiteral(", abgebrochen") : QString()));
     if (interrupted) return L_BATCH::ExitInterrupted;
-    if (job.listChanged) {
-        L_TERM::Fail(QStringLiteral("%1 hat sich während des Laufs geändert: nach Zeile %2 fehlen "
-                                    "Zeilen; bitte neu starten")
-                         .arg(job.list.name)
-                         .arg(job.read));
-        return L_BATCH::ExitUsage;
-    }
-    if (job.laterS >= 0) {
-        const QString when = QDateTime::currentDateTime()
-                                 .addSecs(job.laterS)
-                                 .toString(QStringLiteral("dd.MM. HH:mm"));
-        L_TERM::Fail(QStringLiteral(
-                         "Der Server bittet, bis %1 Uhr zu warten; danach mit --resume fortsetzen")
-                         .arg(when));
-        return L_BATCH::ExitSomeWithout;
-    }
-    if (job.survey.unterminatedLine > 0) {
-        L_TERM::Fail(
-            QStringLiteral("%1, Zeile %2: das Anführungszeichen dieses Felds wird nie geschlossen")
-                .arg(job.list.name)
-                .arg(job.survey.unterminatedLine));
-        return L_BATCH::ExitUsage;
-    }
+    const int ending = L_REPORT::Ending(job.list.name, job.listChanged ? job.read : -1, job.laterS,
+                                        job.survey.unterminatedLine);
+    if (ending >= 0) return ending;
     const L_REPORT::Counts &c = job.counts;
     return c.without + c.mismatched > 0 ? L_BATCH::ExitSomeWithout : L_BATCH::ExitAllFound;
 }

@@ -47,7 +47,9 @@ void Diagnostic(QtMsgType, const QMessageLogContext &context, const QString &tex
     const std::lock_guard<std::mutex> lock(mutex);
     if (quiet || told.contains(key)) return;
     told.insert(key);
-    const QString where = atLine > 0 ? QStringLiteral("Zeile %1: ").arg(atLine) : QString();
+    const bool row =
+        atLine > 0 && !text.startsWith(QStringLiteral("cache:")); // the file's, not a row's
+    const QString where = row ? QStringLiteral("Zeile %1: ").arg(atLine) : QString();
     LineLocked(category == "default"
                    ? where + text
                    : QString::fromLatin1(category) + QStringLiteral(": ") + where + text);

@@ -219,7 +219,7 @@ void Put(Cache &cache, const QString &url, const QByteArray &body, bool found) {
     cache.writable = false; // full, or read-only by now: the run goes on without it
     FailureLineOnce(QStringLiteral("unwritable"),
                     QStringLiteral("cannot be written; answers are not kept: ") +
-                        query.lastError().text(),
+                        query.lastError().databaseText(), // SQLite's words, not the driver's
                     cache.file);
 }
 
