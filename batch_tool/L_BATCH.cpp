@@ -160,7 +160,7 @@ const Option Table[] = {
      [](Options &o, const QString &, QString &) { return o.noCache = true; }},
     {{"quiet"},
      nullptr,
-     "keine Fortschrittsanzeige",
+     "nur Fehler, die den Lauf beenden: kein Fortschritt, keine Hinweise, keine Zusammenfassung",
      [](Options &o, const QString &, QString &) { return o.quiet = true; }},
     {{"h", "help"}, nullptr, "diese Hilfe", nullptr},
     {{"version"}, nullptr, "die Version", nullptr},

@@ -43,7 +43,9 @@ QString Summary(const Counts &c) {
     if (c.mismatched > 0) summary += QStringLiteral(", %1 abweichend").arg(c.mismatched);
     if (c.empty > 0) summary += QStringLiteral(", %1 leer").arg(c.empty);
     if (c.copied > 0) summary += QStringLiteral(", %1 schon erledigt").arg(c.copied);
-    if (c.repeated > 0) summary += QStringLiteral(", %1 Wiederholungen").arg(c.repeated);
+    if (c.repeated > 0)
+        summary +=
+            QStringLiteral(", %1 Wiederholung%2").arg(c.repeated).arg(c.repeated > 1 ? "en" : "");
     if (c.cached > 0) summary += QStringLiteral(", %1 aus gespeicherten Antworten").arg(c.cached);
     QStringList words;
     for (const auto &[word, count] : c.failures)

@@ -264,7 +264,7 @@ TEST_F(Batch, GeocodeStatusesAndOneRequestPerAddress) {
     EXPECT_EQ(service.Requests().size(), 7u)
         << "the repeated address once; the failing one 4 times";
     EXPECT_TRUE(
-        errors.contains("8 Zeilen, 2 gefunden, 4 ohne Ergebnis, 2 leer, 1 Wiederholungen;") &&
+        errors.contains("8 Zeilen, 2 gefunden, 4 ohne Ergebnis, 2 leer, 1 Wiederholung;") &&
         errors.contains("; ohne Ergebnis: 1 COLUMNS, 1 HTTP 400, 1 NETWORK, 1 ZERO_RESULTS"))
         << errors;
     EXPECT_EQ(errors.count("geodaten.service: Zeile "), 3) << "once per failure, with its line";
