@@ -55,7 +55,7 @@ bool Next(const Output &out, L_OUTPUT::Reading &r, qint64 row, L_OUTPUT::Group &
 
 } // namespace
 
-const L_OUTPUT::Writer Format{"csv", false, &Opening, &Records, &Closing, &Next, nullptr};
+const L_OUTPUT::Writer Format{"csv", false, &Opening, &Records, &Closing, &Next, nullptr, nullptr};
 
 QString SafeCell(const QString &text) {
     static const QString risky = QStringLiteral("=+-@\t\r");

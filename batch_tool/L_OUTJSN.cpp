@@ -84,12 +84,6 @@ bool Parse(const Output &out, const QByteArray &line, L_OUTPUT::Group &group) {
     return group.row > 0;
 }
 
-bool Next(const Output &out, L_OUTPUT::Reading &reading, qint64, L_OUTPUT::Group &group) {
-    return L_OUTPUT::NextLines(reading, group, [&](const QByteArray &line, L_OUTPUT::Group &g) {
-        return Parse(out, line, g);
-    });
-}
-
 // Feature lines of an earlier run, separated as they now follow this run's.
 QByteArray Again(Output &out, const QByteArray &records) {
     QByteArray lines;
@@ -100,6 +94,7 @@ QByteArray Again(Output &out, const QByteArray &records) {
 
 } // namespace
 
-const L_OUTPUT::Writer Format{"geojson", true, &Opening, &Records, &Closing, &Next, &Again};
+const L_OUTPUT::Writer Format{"geojson", true,    &Opening, &Records,
+                              &Closing,  nullptr, &Parse,   &Again};
 
 } // namespace L_OUTJSN

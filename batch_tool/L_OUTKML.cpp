@@ -56,14 +56,8 @@ bool Parse(const Output &out, const QByteArray &line, L_OUTPUT::Group &group) {
     return group.row > 0;
 }
 
-bool Next(const Output &out, L_OUTPUT::Reading &reading, qint64, L_OUTPUT::Group &group) {
-    return L_OUTPUT::NextLines(reading, group, [&](const QByteArray &line, L_OUTPUT::Group &g) {
-        return Parse(out, line, g);
-    });
-}
-
 } // namespace
 
-const L_OUTPUT::Writer Format{"kml", true, &Opening, &Records, &Closing, &Next, nullptr};
+const L_OUTPUT::Writer Format{"kml", true, &Opening, &Records, &Closing, nullptr, &Parse, nullptr};
 
 } // namespace L_OUTKML

@@ -113,15 +113,15 @@ QString Coordinate(double degrees) {
     return L_VALUE::FormatServiceNumber(degrees);
 }
 
-bool NextLines(Reading &reading, Group &group,
-               const std::function<bool(const QByteArray &, Group &)> &parse) {
+bool Next(const Output &out, Reading &reading, qint64 row, Group &group) {
     group = Group();
-    for (Group line;;) {
+    if (out.writer->next) return out.writer->next(out, reading, row, group);
+    for (Group line;;) { // the lines of one row, up to the first line of another
         const qint64 from = reading.file->pos();
         const QByteArray text = reading.file->readLine();
         line = Group();
         const bool record = text.endsWith('\n') && reading.file->pos() <= reading.end &&
-                            parse(text.trimmed(), line);
+                            out.writer->line(out, text.trimmed(), line);
         if (!record || (group.row > 0 && line.row != group.row)) {
             reading.file->seek(from); // another row's, or the end: read again next time
             return group.row > 0;

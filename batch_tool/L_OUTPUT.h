@@ -11,8 +11,6 @@
 #include <QIODevice>
 #include <QStringList>
 
-#include <functional>
-
 namespace L_OUTPUT {
 
 struct Writer;
@@ -73,8 +71,10 @@ struct Writer {
     QByteArray (*records)(Output &out, const Row &row);
     QByteArray (*closing)(const Output &out);
     // The next row's records of an earlier output (rows in order, starting at `row`); false
-    // at its end or a record cut off.
+    // at its end or a record cut off. Null for a format of one record a line, which gives
+    // `line` instead: one line's row, input fields and status; false for no such record.
     bool (*next)(const Output &out, Reading &reading, qint64 row, Group &group);
+    bool (*line)(const Output &out, const QByteArray &line, Group &group);
     // Records as an earlier run wrote them, ready to follow what this run wrote.
     QByteArray (*again)(Output &out, const QByteArray &records);
 };
@@ -105,9 +105,7 @@ QString XmlChars(const QString &text);
 QString XmlText(const QString &text);
 // A coordinate as the formats write it: a decimal point, up to 15 digits, no exponent.
 QString Coordinate(double degrees);
-// The next group of one-line records of a point format, read with `parse` (false for a
-// line that is no record of this format).
-bool NextLines(Reading &reading, Group &group,
-               const std::function<bool(const QByteArray &, Group &)> &parse);
+// The next row's records of an earlier output, by its writer's `next` or `line`.
+bool Next(const Output &out, Reading &reading, qint64 row, Group &group);
 
 } // namespace L_OUTPUT

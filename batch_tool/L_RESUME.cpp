@@ -5,8 +5,7 @@ namespace L_RESUME {
 namespace {
 
 bool Next(Earlier &e, qint64 row, L_OUTPUT::Group &group) {
-    group = L_OUTPUT::Group();
-    return e.out->writer->next(*e.out, e.reading, row, group);
+    return L_OUTPUT::Next(*e.out, e.reading, row, group);
 }
 
 // Just after the file's last line end: what a kill left after it is no complete record.
