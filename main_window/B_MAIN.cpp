@@ -32,10 +32,7 @@ W *Positioned(W *widget, const QString &name, int left, int top, int width, int 
     return widget;
 }
 
-// VB's unload reasons: the close box, or the program's own request.
-constexpr int UnloadByControlMenu = 0;
-constexpr int UnloadByCode = 1;
-
+constexpr int UnloadByControlMenu = 0, UnloadByCode = 1; // the close box, or the program
 const QString Crlf = QStringLiteral("\r\n");
 
 } // namespace
