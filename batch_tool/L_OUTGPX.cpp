@@ -9,12 +9,18 @@ namespace {
 using L_OUTPUT::Output;
 using L_OUTPUT::XmlText;
 
-// A column's name as an XML element's: letters, digits, "-", "." and "_" kept, anything
-// else "_", and never a digit, "-" or "." first.
+// A character an XML name may hold: ASCII letters and digits, "-", "." and "_"; beyond
+// ASCII letters and decimal digits from U+00C0 on ("²", "ª" and "①" are no name's).
+bool NameChar(QChar c) {
+    if (c.unicode() < 0x80) return c.isLetterOrNumber() || c == u'-' || c == u'.' || c == u'_';
+    return c.unicode() >= 0xC0 && (c.isLetter() || c.isDigit());
+}
+
+// A column's name as an XML element's: what a name may hold kept, anything else "_", and
+// never a digit, "-" or "." first.
 QString ElementName(const QString &column) {
     QString name;
-    for (const QChar c : column)
-        name += c.isLetterOrNumber() || c == u'-' || c == u'.' || c == u'_' ? c : QChar(u'_');
+    for (const QChar c : column) name += NameChar(c) ? c : QChar(u'_');
     if (name.isEmpty() || !(name[0].isLetter() || name[0] == u'_')) name.prepend(u'_');
     return name;
 }

@@ -42,7 +42,9 @@ bool NotForXml(const QString &text, qsizetype k) {
     if (QChar::isHighSurrogate(c))
         return k + 1 >= text.size() || !text[k + 1].isLowSurrogate() ||
                (QChar::surrogateToUcs4(c, text[k + 1].unicode()) & 0xFFFE) == 0xFFFE;
-    if (QChar::isLowSurrogate(c)) return k == 0 || !text[k - 1].isHighSurrogate();
+    // A low half goes with its high half: both stay, or both go.
+    if (QChar::isLowSurrogate(c))
+        return k == 0 || !text[k - 1].isHighSurrogate() || NotForXml(text, k - 1);
     return false;
 }
 

@@ -209,7 +209,13 @@ Answer Download(const Request &request, const QString &file) {
         return answer;
     }
     answer.body = part.read(sink.size); // what was written, no more: no 16 MiB buffer a row
-    if (!answer.error.isEmpty()) {      // an error status: the file stays as it was
+    if (answer.body.size() != sink.size) {
+        answer.error =
+            QStringLiteral("cannot read back %1: %2").arg(part.fileName(), part.errorString());
+        answer.body.clear();
+        return answer;
+    }
+    if (!answer.error.isEmpty()) { // an error status: the file stays as it was
         answer.outcome = Outcome::HttpError;
         return answer;
     }

@@ -164,8 +164,9 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     status.StartHits = startHits;
     status.EndHits = endHits;
     TellRoute(answer, query, status);
-    if (alternatives) AskShortest(query, status, store, provider);
+    // Stored by its own status: a shortest road that fails later costs no second request.
     L_FETCH::Store(store, answer, query.RequestUrl, status);
+    if (alternatives) AskShortest(query, status, store, provider);
     return read;
 }
 
