@@ -60,7 +60,7 @@ const Option Table[] = {
      [](Options &o, const QString &v, QString &) { return o.output = v, true; }},
     {{"format"},
      "FORMAT",
-     "csv (Vorgabe), geojson, gpx oder kml: ein Punkt je Treffer",
+     "%1: ein Punkt je Treffer", // the formats named, the first the default
      [](Options &o, const QString &v, QString &m) {
          if ((o.writer = L_OUTPUT::Named(v))) return true;
          int k = 0;
@@ -200,6 +200,19 @@ bool Consistent(const Options &o, QString &message) {
     return message.isEmpty();
 }
 
+// "csv (Vorgabe), geojson, gpx oder kml": the formats the writers' table has.
+QString FormatWords() {
+    QStringList words = L_OUTPUT::Names();
+    words[0] += QStringLiteral(" (Vorgabe)");
+    const QString last = words.takeLast();
+    return words.join(QStringLiteral(", ")) + QStringLiteral(" oder ") + last;
+}
+
+QString HelpOf(const Option &option) {
+    const QString help = QString::fromUtf8(option.help);
+    return help.contains(QLatin1String("%1")) ? help.arg(FormatWords()) : help;
+}
+
 } // namespace
 
 bool ParseArguments(const QStringList &arguments, Options &options, QString &message, bool &help,
@@ -239,7 +252,7 @@ QString Usage() {
             names.append((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name);
         QString left = names.join(QStringLiteral(", "));
         if (option.value) left += u' ' + QLatin1String(option.value);
-        options += QStringLiteral("  %1  %2\n").arg(left, -22).arg(QString::fromUtf8(option.help));
+        options += QStringLiteral("  %1  %2\n").arg(left, -22).arg(HelpOf(option));
     }
     return QStringLiteral(
                "Aufruf:\n"

@@ -2,6 +2,7 @@
 
 #include "batch_tool/L_TERM.h"
 #include "map_service/L_PACE.h"
+#include "map_service/L_QUERY.h"
 #include "map_service/L_TIME.h"
 #include "xml_text/L_REPLAC.h"
 
@@ -110,11 +111,12 @@ void Notes(const L_BATCH::Options &options, const L_LIST::List &list, const L_LI
     if (paced && survey.distinct > 1000)
         L_TERM::Note(
             QStringLiteral("Die Liste hat %1 verschiedene Adressen. Der öffentliche Geocoder von "
-                           "OpenStreetMap beantwortet eine Anfrage pro Sekunde und ist nicht für "
-                           "lange Listen gedacht; das dauert etwa %2 (Stunden:Minuten:Sekunden). "
-                           "Für lange Listen einen eigenen Nominatim-Server in "
-                           "GEODATEN_NOMINATIM_URL angeben.")
+                           "%2 beantwortet eine Anfrage pro Sekunde und ist nicht für lange "
+                           "Listen gedacht; das dauert etwa %3 (Stunden:Minuten:Sekunden). Für "
+                           "lange Listen einen eigenen Server angeben (die Variablen nennt "
+                           "--help).")
                 .arg(survey.distinct)
+                .arg(QLatin1String(L_QUERY::ActiveService().titleWord))
                 .arg(Clock(survey.distinct * L_PACE::PublicPauseMs / 1000)));
 }
 

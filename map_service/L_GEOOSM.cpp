@@ -21,11 +21,6 @@ namespace {
 using L_STATUS::Status;
 using L_XML::XmlFirst;
 
-// A point asked about: 7 decimals, about 1 cm.
-QString Fixed(double degrees) {
-    return L_POINT::FormatDegrees(degrees);
-}
-
 // A coordinate that is wholly a finite number within `limit` degrees, written again from
 // the number (with the decimals the geocoder gave): its text never goes further.
 bool ReadDegrees(const QString &text, double limit, QString &degrees) {
@@ -171,8 +166,9 @@ bool Geocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptions &o
 
 bool Reverse(ReverseQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *store) {
     query.TempFile = L_GEOGOG::ResponseFilePath();
-    query.RequestUrl = NominatimUrl() + QStringLiteral("/reverse?lat=") + Fixed(query.Latitude) +
-                       QStringLiteral("&lon=") + Fixed(query.Longitude) +
+    query.RequestUrl = NominatimUrl() + QStringLiteral("/reverse?lat=") +
+                       L_POINT::FormatDegrees(query.Latitude) + QStringLiteral("&lon=") +
+                       L_POINT::FormatDegrees(query.Longitude) +
                        QStringLiteral("&format=xml&zoom=18&addressdetails=1&accept-language=de");
     const QString service = QStringLiteral("Nominatim");
     const L_INET::Answer answer = Ask(service, query.RequestUrl, query.TempFile, store, status);

@@ -16,10 +16,6 @@ namespace {
 using L_GEOGOG::GeoQuery;
 using L_STATUS::Status;
 
-QString Fixed(double degrees) {
-    return L_POINT::FormatDegrees(degrees);
-}
-
 // A request to the router, in its host's turn.
 L_INET::Answer AskRouter(const QString &url, const QString &file, const L_FETCH::AnswerStore *store,
                          const L_SERVICE::Service &provider) {
@@ -35,13 +31,14 @@ bool Locate(const QString &address, GeoQuery &place, ServiceStatus &status,
     if (L_POINT::ReadPoint(address, point, reason)) { // a point is asked of no geocoder
         place.HitCount = 1;
         place.HitAddresses = {QString(), QString()};
-        place.HitCoordinates = {QString(), Fixed(point.longitude) + u',' + Fixed(point.latitude)};
+        place.HitCoordinates = {QString(), L_POINT::FormatDegrees(point.longitude) + u',' +
+                                               L_POINT::FormatDegrees(point.latitude)};
         place.HitLongitudes = {0, point.longitude};
         place.HitLatitudes = {0, point.latitude};
         return true;
     }
     QString sent = address;
-    return provider.geocode(place, sent, {}, status, store) && place.HitCount > 0;
+    return L_SERVICE::Geocode(provider, place, sent, {}, status, store) && place.HitCount > 0;
 }
 
 // The places the geocoder found for an end: -1 where a point was given as such, or where
@@ -55,10 +52,10 @@ qint32 HitsOf(const GeoQuery &place, bool asked) {
 void FillEnds(RouteQuery &query, const GeoQuery &start, const GeoQuery &end) {
     query.StartAddress = start.HitAddresses.value(1);
     query.EndAddress = end.HitAddresses.value(1);
-    query.StartLongitude = Fixed(start.HitLongitudes.value(1));
-    query.StartLatitude = Fixed(start.HitLatitudes.value(1));
-    query.EndLongitude = Fixed(end.HitLongitudes.value(1));
-    query.EndLatitude = Fixed(end.HitLatitudes.value(1));
+    query.StartLongitude = L_POINT::FormatDegrees(start.HitLongitudes.value(1));
+    query.StartLatitude = L_POINT::FormatDegrees(start.HitLatitudes.value(1));
+    query.EndLongitude = L_POINT::FormatDegrees(end.HitLongitudes.value(1));
+    query.EndLatitude = L_POINT::FormatDegrees(end.HitLatitudes.value(1));
     query.StraightDistance =
         L_GEOGOG::KilometreText(L_GEOGOG::StraightKilometres(query, L_GEODST::MethodSphere));
 }

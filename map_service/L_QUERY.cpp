@@ -6,7 +6,6 @@
 #include "map_service/L_GEOOSM.h"
 #include "map_service/L_GOOGLE.h"
 #include "map_service/L_SHELL.h"
-#include "map_service/L_VALUE.h"
 #include "xml_text/L_UNICOD.h"
 
 #include <QDebug>
@@ -58,26 +57,6 @@ bool ReversePoint(const Service &service, const L_POINT::Point &point, GeoQuery 
     return read;
 }
 
-// A hit's coordinates, as text, wholly numbers on the earth.
-bool OnEarth(const QString &coordinates) {
-    double value = 0;
-    return L_VALUE::ReadDegrees(coordinates.section(u',', 0, 0), 180, value) &&
-           L_VALUE::ReadDegrees(coordinates.section(u',', 1, 1), 90, value);
-}
-
-// Drops the hits no place on earth has, keeping the lists parallel.
-void DropOffEarth(GeoQuery &query) {
-    for (qint32 hit = query.HitCount; hit >= 1; --hit) {
-        if (OnEarth(query.HitCoordinates.value(hit))) continue;
-        for (QStringList *list : {&query.HitAddresses, &query.HitCoordinates})
-            if (hit < list->size()) list->removeAt(hit);
-        for (QList<double> *list : {&query.HitLongitudes, &query.HitLatitudes})
-            if (hit < list->size()) list->removeAt(hit);
-        if (hit < query.HitDetails.size()) query.HitDetails.removeAt(hit);
-        --query.HitCount;
-    }
-}
-
 } // namespace
 
 const Service &ActiveService() {
@@ -125,11 +104,7 @@ bool QueryGeocode(GeoQuery &query, QString &address, const L_GEOGOG::SearchOptio
         query.Address = address;
         return ReversePoint(service, point, query, status, store);
     }
-    const bool read = service.geocode(query, address, options, status, store);
-    DropOffEarth(query);
-    if (status.code == L_STATUS::Status::Ok && query.HitCount == 0)
-        status.code = L_STATUS::Status::ZeroResults; // places, but none on earth
-    return read;
+    return L_SERVICE::Geocode(service, query, address, options, status, store);
 }
 
 bool QueryRoute(RouteQuery &query, QString &origin, QString &destination) {

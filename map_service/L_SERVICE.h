@@ -49,6 +49,13 @@ struct Service {
     const char *variables;
 };
 
+// The service's search with the hits no place on earth has dropped (NaN, infinite, out of
+// range), whichever provider read them: every road to a geocoder goes through here. A
+// search whose places are all off the earth found none (ZERO_RESULTS).
+bool Geocode(const Service &service, GeoQuery &query, QString &address,
+             const L_GEOGOG::SearchOptions &options, ServiceStatus &status,
+             const AnswerStore *store);
+
 // True when the URL's host (compared as L_PACE::HostOf does) is one of the service's public
 // hosts.
 bool IsPublic(const Service &service, const QString &url);
