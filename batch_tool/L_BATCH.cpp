@@ -60,7 +60,7 @@ const Option Table[] = {
      [](Options &o, const QString &v, QString &) { return o.output = v, true; }},
     {{"format"},
      "FORMAT",
-     "csv (Vorgabe), geojson, gpx oder kml: ein Punkt je Treffer",
+     "csv (Vorgabe); geojson, gpx, kml: ein Punkt je Zeile mit Ort (geocode, reverse)",
      [](Options &o, const QString &v, QString &m) {
          if ((o.writer = L_OUTPUT::Named(v))) return true;
          int k = 0;
@@ -68,7 +68,7 @@ const Option Table[] = {
      }},
     {{"all"},
      nullptr,
-     "alle Treffer einer Adresse statt nur des ersten",
+     "alle Treffer einer Adresse statt nur des passenden (geocode)",
      [](Options &o, const QString &, QString &) { return o.all = true; }},
     {{"column"},
      "A[,B...]",
