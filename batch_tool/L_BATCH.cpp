@@ -60,7 +60,7 @@ const Option Table[] = {
      [](Options &o, const QString &v, QString &) { return o.output = v, true; }},
     {{"format"},
      "FORMAT",
-     "%1: ein Punkt je Treffer", // the formats named, the first the default
+     "%1: ein Punkt je Zeile mit Ort (geocode, reverse)", // the formats, the first the default
      [](Options &o, const QString &v, QString &m) {
          if ((o.writer = L_OUTPUT::Named(v))) return true;
          int k = 0;
@@ -68,7 +68,7 @@ const Option Table[] = {
      }},
     {{"all"},
      nullptr,
-     "alle Treffer einer Adresse statt nur des ersten",
+     "alle Treffer einer Adresse statt nur des passenden (geocode)",
      [](Options &o, const QString &, QString &) { return o.all = true; }},
     {{"column"},
      "A[,B...]",
@@ -200,12 +200,11 @@ bool Consistent(const Options &o, QString &message) {
     return message.isEmpty();
 }
 
-// "csv (Vorgabe), geojson, gpx oder kml": the formats the writers' table has.
+// "csv (Vorgabe); geojson, gpx, kml": the formats the writers' table has.
 QString FormatWords() {
     QStringList words = L_OUTPUT::Names();
-    words[0] += QStringLiteral(" (Vorgabe)");
-    const QString last = words.takeLast();
-    return words.join(QStringLiteral(", ")) + QStringLiteral(" oder ") + last;
+    const QString first = words.takeFirst();
+    return first + QStringLiteral(" (Vorgabe); ") + words.join(QStringLiteral(", "));
 }
 
 QString HelpOf(const Option &option) {

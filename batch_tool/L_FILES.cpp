@@ -80,11 +80,14 @@ bool Distinct(const Options &o, QString &message) {
                              : L_PFADE::SameFile(o.input, output);
     };
     for (const QString &output : {o.output, o.failed})
-        if (!output.isEmpty() && (input(output) || (output == o.failed && !o.output.isEmpty() &&
-                                                    L_PFADE::SameFile(o.output, output))))
-            message = QStringLiteral("%1 ist die Eingabe oder die andere Ausgabe; "
-                                     "bitte eine andere Ausgabedatei nennen")
+        if (!output.isEmpty() && input(output))
+            message = QStringLiteral("%1 ist die Eingabe; bitte eine andere Ausgabedatei nennen")
                           .arg(output);
+    if (message.isEmpty() && !o.output.isEmpty() && !o.failed.isEmpty() &&
+        L_PFADE::SameFile(o.output, o.failed))
+        message = QStringLiteral("-o und --failed nennen dieselbe Datei %1; bitte zwei "
+                                 "verschiedene nennen")
+                      .arg(o.failed);
     return message.isEmpty();
 }
 

@@ -40,10 +40,11 @@ bool Verify(Earlier &e, const L_LIST::List &list, QString &message, const QStrin
             ++read;
         if (read != group.row ||
             AsWritten(L_LIST::Echoed(list, fields), width) != AsWritten(group.fields, width)) {
-            message = QStringLiteral("%1: der Eintrag für Zeile %2 der Liste passt nicht zu ihr; "
-                                     "die Datei bleibt, wie sie ist")
-                          .arg(name)
-                          .arg(group.row);
+            message =
+                QStringLiteral("%1: der Eintrag für Zeile %2 der Liste passt nicht zu ihr; "
+                               "die Datei bleibt, wie sie ist (ohne --resume ersetzt ein Lauf sie)")
+                    .arg(name)
+                    .arg(group.row);
             return false;
         }
         e.rows = group.row;
@@ -72,9 +73,10 @@ bool Recognise(const QString &path, const L_OUTPUT::Output &out, const L_LIST::L
     const QByteArray opening = out.writer->opening(out);
     const QByteArray start = e.records.read(opening.size());
     if (!opening.startsWith(start)) { // a run cut off in its opening wrote a part of it
-        message = QStringLiteral("%1 ist keine Ausgabe dieser Liste mit diesen Optionen; "
-                                 "die Datei bleibt, wie sie ist")
-                      .arg(path);
+        message =
+            QStringLiteral("%1 ist keine Ausgabe dieser Liste mit diesen Optionen; "
+                           "die Datei bleibt, wie sie ist (ohne --resume ersetzt ein Lauf sie)")
+                .arg(path);
         return false;
     }
     e.opening = start.size();

@@ -289,8 +289,11 @@ int Finish(Job &job, bool written) {
         L_TERM::Note(L_REPORT::Summary(job.counts) + QStringLiteral(" geschrieben"));
         return L_BATCH::ExitWrite;
     }
+    const QString resume = job.options.output.isEmpty()
+                               ? QString()
+                               : QStringLiteral("; --resume setzt %1 fort").arg(job.options.output);
     L_TERM::Note(L_REPORT::Summary(job.counts) +
-                 (interrupted ? QStringLiteral(", abgebrochen") : QString()));
+                 (interrupted ? QStringLiteral(", abgebrochen") + resume : QString()));
     if (interrupted) return L_BATCH::ExitInterrupted;
     const int ending = L_REPORT::Ending(job.list.name, job.listChanged ? job.read : -1, job.laterS,
                                         job.survey.unterminatedLine);

@@ -304,7 +304,7 @@ const L_SERVICE::Service Entry{
     &RouteLink,
     &Bases,
     nullptr,
-    "  GEODATEN_API_KEY   der eigene Schlüssel des kommerziellen Kartendienstes\n"
+    "  GEODATEN_API_KEY         der eigene Schlüssel des kommerziellen Kartendienstes\n"
     "  GEODATEN_SERVICE_URL, GEODATEN_MAP_URL   Basis seiner Anfragen und Links\n",
 };
 

@@ -440,7 +440,7 @@ TEST_F(Batch, BadInputGetsItsMessage) {
          "geocode -o " + File("link.csv") + " " + File("list.csv"), "", 2, "ist die Eingabe"},
         {"both outputs one file that does not exist yet",
          "geocode -o " + File("new.csv") + " --failed " + temp.path() + "/./new.csv", "", 2,
-         "die andere Ausgabe"},
+         "nennen dieselbe Datei"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
