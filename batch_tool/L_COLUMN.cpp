@@ -8,10 +8,11 @@ namespace {
 
 using L_BATCH::Mode;
 
-// A list's name, its header, and the columns chosen from it.
+// A list's name, its header, the header as the usual names see it, and the columns chosen.
 struct Header {
     const QString &name;
     const QStringList &header;
+    const QStringList &usual; // the run's own columns blanked: an earlier output's answers
     Columns &columns;
 };
 
@@ -20,6 +21,12 @@ QString Key(const QString &name) {
     QString key = name.trimmed().toLower();
     if (key.endsWith(u'.')) key.chop(1);
     return key.trimmed();
+}
+
+QStringList Keys(const QStringList &names) {
+    QStringList keys;
+    for (const QString &name : names) keys.append(Key(name));
+    return keys;
 }
 
 // The named column, or -1.
@@ -88,7 +95,7 @@ QList<int> PostalColumns(const QStringList &h) {
 
 bool AddressColumns(const L_BATCH::Options &options, Header &list, QString &message) {
     Columns &c = list.columns;
-    const QStringList &h = list.header;
+    const QStringList &h = list.usual;
     if (!options.column.isEmpty()) return Named(list, options.column, c.address, message);
     if (const int k = AddressColumn(h); k >= 0) return c.address = {k}, true;
     c.address = PostalColumns(h);
@@ -96,7 +103,7 @@ bool AddressColumns(const L_BATCH::Options &options, Header &list, QString &mess
     if (c.postal) return true;
     if (h.size() == 1) return c.address = {0}, true;
     message = QStringLiteral("%1: keine Spalte mit der Adresse unter %2; --column A,B,C nennt sie")
-                  .arg(list.name, h.join(QStringLiteral(", ")));
+                  .arg(list.name, list.header.join(QStringLiteral(", ")));
     return false;
 }
 
@@ -105,7 +112,7 @@ bool EndColumns(const L_BATCH::Options &options, Header &list, QString &message)
     if (!options.from.isEmpty())
         return Named(list, options.from, c.from, message) && Named(list, options.to, c.to, message);
     int from = -1, to = -1;
-    if (UsualPair(list.header,
+    if (UsualPair(list.usual,
                   {{"from", "to"}, {"Start", "Ziel"}, {"Von", "Nach"}, {"Wohnort", "Arbeitsort"}},
                   from, to))
         return c.from = {from}, c.to = {to}, true;
@@ -123,7 +130,7 @@ bool PointColumns(const L_BATCH::Options &options, Header &list, QString &messag
     if (!options.lat.isEmpty())
         return Named(list, {options.lat, options.lon}, named, message) &&
                (c.lat = named[0], c.lon = named[1], true);
-    if (UsualPair(list.header, {{"lat", "lon"}, {"Breite", "Länge"}, {"latitude", "longitude"}},
+    if (UsualPair(list.usual, {{"lat", "lon"}, {"Breite", "Länge"}, {"latitude", "longitude"}},
                   c.lat, c.lon))
         return true;
     if (list.header.size() == 1) return c.point = 0, true;
@@ -136,13 +143,10 @@ bool PointColumns(const L_BATCH::Options &options, Header &list, QString &messag
 
 // The input's columns written back: a column named as one the run adds (the list is an
 // earlier output) gives way to it, unless a question comes from it.
-QList<int> EchoedColumns(const Header &list, const QStringList &added) {
-    QStringList keys;
-    for (const QString &name : added) keys.append(Key(name));
+QList<int> EchoedColumns(const Header &list) {
     QList<int> echoed;
     for (int k = 0; k < list.header.size(); ++k)
-        if (!keys.contains(Key(list.header[k])) || Chosen(list.columns).contains(k))
-            echoed.append(k);
+        if (list.usual[k] == list.header[k] || Chosen(list.columns).contains(k)) echoed.append(k);
     return echoed;
 }
 
@@ -155,13 +159,16 @@ QList<int> Chosen(const Columns &c) {
 
 bool Choose(const L_BATCH::Options &options, const QString &name, const QStringList &header,
             const QStringList &added, Columns &columns, QString &message) {
-    Header list{name, header, columns};
+    QStringList usual = header;
+    for (QString &column : usual)
+        if (Keys(added).contains(Key(column))) column.clear();
+    Header list{name, header, usual, columns};
     const bool ok = options.mode == Mode::Geocode    ? AddressColumns(options, list, message)
                     : options.mode == Mode::Distance ? EndColumns(options, list, message)
                                                      : PointColumns(options, list, message);
     for (int k : Chosen(columns))
         if (k >= 0) columns.used.append(L_REPLAC::Clean(header.value(k)));
-    columns.echoed = EchoedColumns(list, added);
+    columns.echoed = EchoedColumns(list);
     return ok;
 }
 

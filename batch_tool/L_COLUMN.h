@@ -26,7 +26,8 @@ struct Columns {
 // house number (Hausnummer, Haus-Nr., Hausnr, HNr, or Nr. right after the street),
 // postcode (PLZ, Postleitzahl, Postcode, ZIP), town (Ort, Stadt, Gemeinde, City) and
 // country (Land, Country), at least one of street, postcode and town; else a list of one
-// column. A column named as one of `added` (a list run on its own output) is not echoed.
+// column. A column named as one of `added` (a list run on its own output) is neither
+// chosen by the usual names nor echoed: the earlier answers are no question.
 // False, with a message naming the columns found and the option, when no rule fits.
 bool Choose(const L_BATCH::Options &options, const QString &list, const QStringList &header,
             const QStringList &added, Columns &columns, QString &message);

@@ -135,8 +135,8 @@ bool Open(const L_BATCH::Options &options, const QStringList &added, List &list,
         L_CSV::Detect(list.device->peek(64 * 1024), QLocale().decimalPoint() == u',' ? ';' : ',');
     list.dialect.encoding = encoding;
     list.device->seek(list.dialect.headerAt);
-    L_CSV::Source source{list.device.get(),           list.dialect.delimiter, encoding, {}, 0,
-                         list.dialect.sepLine ? 2 : 1};
+    L_CSV::Source source{list.device.get(),      list.dialect.delimiter, encoding, {}, 0,
+                         list.dialect.headerLine};
     qint64 line = 0;
     if (L_CSV::ReadRecord(source, list.header, line) != L_CSV::Read::Record) {
         message = QStringLiteral("%1 hat keine Kopfzeile").arg(list.name);

@@ -168,7 +168,8 @@ TEST(Csv, ReadAsSpreadsheetsWriteIt) {
         {"a sep= line with no delimiter is a line", "sep=\xFF\na\n", ',', "\n", "sep=ÿ/a"},
         {"Windows-1252", "Gro\xDF;\x80;\x8A\n", ';', "\n", "Groß|€|Š"},
         {"broken quoting read on", "\"ab\"cd,e\n", ',', "\n", "abcd|e"},
-        {"empty fields kept", ";;\n", ';', "\n", "||"},
+        {"empty fields kept", "a;;\n;;\n", ';', "\n", "a||/||"},
+        {"empty rows before the header", "\n;;\n \na;b\r\n1;2\r\n", ';', "\r\n", "a|b/1|2"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -375,6 +376,10 @@ TEST_F(Batch, TheListsPeopleHave) {
          "Velden%2C+AT", "aus Strasse, Ort, Land"},
         {"Anschrift wins", "geocode", "Ort;Anschrift\nx;9220 Velden AT\n", "9220+Velden+AT",
          "aus Anschrift"},
+        {"its own output: the answers are no question", "geocode",
+         "Straße;Hausnummer;PLZ;Ort;lat;lon;formatted_address;hits;status\n"
+         "Seecorso;12;9220;Velden;1;2;Bahnweg 7, 4020 Linz;1;OK\n",
+         "Seecorso+12%2C+9220+Velden", "aus Straße, Hausnummer, PLZ, Ort,"},
         {"one column", "geocode", "Wo\n9220 Velden AT\n", "9220+Velden+AT", "aus Wo"},
         {"--column joins", "geocode --column Ort,Land", "Ort;Land\nVelden;AT\n", "Velden%2C+AT",
          "aus Ort, Land"},

@@ -96,24 +96,39 @@ Read ReadRecord(Source &source, QStringList &fields, qint64 &line) {
     }
 }
 
+namespace {
+
+// Past the lines before the header that hold nothing but blanks and delimiters (a blank
+// line, a spreadsheet's empty row), counting them in `line`.
+qsizetype PastEmptyLines(const QByteArray &head, qsizetype k, qint64 &line) {
+    for (qsizetype end; (end = head.indexOf('\n', k)) >= 0; k = end + 1, ++line)
+        for (qsizetype j = k; j < end; ++j)
+            if (!QByteArray(" \t\r;,").contains(head[j])) return k;
+    return k;
+}
+
+} // namespace
+
 Dialect Detect(const QByteArray &head, char fallback) {
     Dialect dialect;
     dialect.bom = head.startsWith("\xEF\xBB\xBF");
     qsizetype k = dialect.bom ? 3 : 0;
     const qsizetype quoted = head.mid(k, 1) == "\"" ? 1 : 0;
     const bool sep = head.mid(k + quoted, 4).toLower() == "sep=" && head.size() > k + quoted + 4;
-    const qsizetype lineEnd = head.indexOf('\n', k);
-    if (lineEnd > 0 && head[lineEnd - 1] == '\r') dialect.lineEnd = "\r\n";
     const char named = sep ? head[k + quoted + 4] : 0; // a sane delimiter: no quote, letter,
     const bool sane = named == '\t' || (named > ' ' && named < 0x7F && named != '"' && // digit
                                         !QChar::isLetterOrNumber(uchar(named)));
-    if (sep && sane && lineEnd > 0) {
+    if (sep && sane && head.indexOf('\n', k) > 0) {
         dialect.sepLine = true;
         dialect.delimiter = named;
-        dialect.headerAt = lineEnd + 1;
-        return dialect;
+        k = head.indexOf('\n', k) + 1;
+        ++dialect.headerLine;
     }
+    k = PastEmptyLines(head, k, dialect.headerLine);
     dialect.headerAt = k;
+    const qsizetype lineEnd = head.indexOf('\n', k);
+    if (lineEnd > 0 && head[lineEnd - 1] == '\r') dialect.lineEnd = "\r\n";
+    if (dialect.sepLine) return dialect;
     qsizetype counts[3] = {};
     const char candidates[3] = {';', ',', '\t'};
     for (bool inQuotes = false; k < head.size() && (inQuotes || head[k] != '\n'); ++k) {

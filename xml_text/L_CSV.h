@@ -16,9 +16,10 @@ struct Dialect {
     char delimiter = ',';
     QByteArray lineEnd = "\n";
     Encoding encoding = Encoding::Utf8;
-    bool bom = false;     // a UTF-8 byte order mark before the first record
-    bool sepLine = false; // Excel's "sep=;" line before the header
-    qint64 headerAt = 0;  // the byte where the header begins (after the mark and the line)
+    bool bom = false;      // a UTF-8 byte order mark before the first record
+    bool sepLine = false;  // Excel's "sep=;" line before the header
+    qint64 headerAt = 0;   // the byte where the header begins (after the mark and the line)
+    qint64 headerLine = 1; // its line, counting LF from 1
 };
 
 // What one pass over all bytes found, by line (counting LF from 1; 0: none).
@@ -47,9 +48,10 @@ enum class Read { Record, End, Unterminated };
 // field runs to the end of the input; `line` is where its record begins.
 Read ReadRecord(Source &source, QStringList &fields, qint64 &line);
 // The dialect of a file from its first bytes: a UTF-8 byte order mark; Excel's first line
-// "sep=X" (quoted or not), which sets the delimiter; else the most frequent of ";", ","
-// and tab outside quotes in the first record (`fallback` when it has none); and the line
-// end (CR LF or LF) of the first line. The encoding is not told by the start: UTF-8.
+// "sep=X" (quoted or not), which sets the delimiter; lines of nothing but blanks and
+// delimiters before the header, skipped; else the most frequent of ";", "," and tab outside
+// quotes in the header (`fallback` when it has none); and the line end (CR LF or LF) of the
+// header's line. The encoding is not told by the start: UTF-8.
 Dialect Detect(const QByteArray &head, char fallback);
 // Reads the device to its end from where it stands.
 Scan ScanBytes(QIODevice &device);
