@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <vector>
@@ -80,11 +81,22 @@ bool ChooseEncoding(const L_BATCH::Options &options, List &list, QString &messag
     return true;
 }
 
-// The fields of the columns, trimmed, the empty ones left out, joined with `separator`.
+// A field as one line: the lines of a cell ("Seecorso 12", "9220 Velden") joined with ", ".
+QString OneLine(const QString &field) {
+    if (!field.contains(u'\n') && !field.contains(u'\r')) return field.trimmed();
+    static const QRegularExpression breaks(QStringLiteral("[\r\n]+"));
+    QStringList lines = field.split(breaks);
+    for (QString &line : lines) line = line.trimmed();
+    lines.removeAll(QString());
+    return lines.join(QStringLiteral(", "));
+}
+
+// The fields of the columns, each as one line, the empty ones left out, joined with
+// `separator`.
 QString Joined(const QStringList &fields, const QList<int> &columns, const QString &separator) {
     QStringList parts;
     for (int k : columns)
-        if (k >= 0 && !fields.value(k).trimmed().isEmpty()) parts.append(fields.value(k).trimmed());
+        if (k >= 0 && !OneLine(fields.value(k)).isEmpty()) parts.append(OneLine(fields.value(k)));
     return parts.join(separator);
 }
 
@@ -170,6 +182,7 @@ Survey SurveyList(const List &list) {
             break;
         }
         ++survey.rows;
+        if (fields.size() > list.header.size() && !survey.longRows++) survey.longLine = line;
         const Question question = Ask(list, fields);
         for (const Address &address : question.addresses) {
             places.push_back(qHash(address.text));

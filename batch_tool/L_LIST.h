@@ -37,10 +37,11 @@ struct Question {
 };
 
 struct Survey {
-    qint64 rows = 0, distinct = 0; // rows, and distinct places asked for
-    qint64 unterminatedLine = 0;   // where a quoted field runs to the end; 0 when none
-    std::vector<size_t> recurring; // hashes of the places asked for more than once, sorted
-    QStringList example;           // the first row's question, its texts
+    qint64 rows = 0, distinct = 0;     // rows, and distinct places asked for
+    qint64 unterminatedLine = 0;       // where a quoted field runs to the end; 0 when none
+    qint64 longRows = 0, longLine = 0; // rows with more fields than the header; the first's line
+    std::vector<size_t> recurring;     // hashes of the places asked for more than once, sorted
+    QStringList example;               // the first row's question, its texts
 };
 
 // Opens the list, reads its encoding (--encoding, else UTF-8, else Windows-1252 with a

@@ -104,6 +104,16 @@ void Notes(const L_BATCH::Options &options, const L_LIST::List &list, const L_LI
     if (!survey.example.isEmpty())
         first += QStringLiteral(", z. B. „%1“").arg(survey.example.join(QStringLiteral("“ → „")));
     L_TERM::Note(L_REPLAC::Clean(first));
+    if (survey.longRows > 0) { // a delimiter inside a field without quotes, mostly
+        const QString rows = QStringLiteral("Zeile %1").arg(survey.longLine);
+        L_TERM::Note(
+            (survey.longRows == 1
+                 ? rows + QStringLiteral(" hat")
+                 : rows + QStringLiteral(" und %1 weitere haben").arg(survey.longRows - 1)) +
+            QStringLiteral(" mehr Felder als die Kopfzeile; die überzähligen fehlen in "
+                           "der Ausgabe. Ein Feld mit dem Trennzeichen gehört in "
+                           "Anführungszeichen."));
+    }
     if (paced && options.parallel > 1)
         L_TERM::Note(
             QStringLiteral("--parallel gilt nur für eigene Server; die öffentlichen bekommen "

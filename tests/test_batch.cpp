@@ -380,6 +380,10 @@ TEST_F(Batch, TheListsPeopleHave) {
          "Straße;Hausnummer;PLZ;Ort;lat;lon;formatted_address;hits;status\n"
          "Seecorso;12;9220;Velden;1;2;Bahnweg 7, 4020 Linz;1;OK\n",
          "Seecorso+12%2C+9220+Velden", "aus Straße, Hausnummer, PLZ, Ort,"},
+        {"a field too many: said", "geocode", "Name;Adresse\nA;9220 Velden;bezahlt\n",
+         "9220+Velden", "Zeile 2 hat mehr Felder als die Kopfzeile"},
+        {"a cell of two lines", "geocode", "Name;Adresse\nA;\"Seecorso 12\r\n9220 Velden\"\n",
+         "Seecorso+12%2C+9220+Velden", "„Seecorso 12, 9220 Velden“"},
         {"one column", "geocode", "Wo\n9220 Velden AT\n", "9220+Velden+AT", "aus Wo"},
         {"--column joins", "geocode --column Ort,Land", "Ort;Land\nVelden;AT\n", "Velden%2C+AT",
          "aus Ort, Land"},
