@@ -7,7 +7,6 @@
 #include <QBuffer>
 #include <QFile>
 #include <QLocale>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <vector>
@@ -84,8 +83,7 @@ bool ChooseEncoding(const L_BATCH::Options &options, List &list, QString &messag
 // A field as one line: the lines of a cell ("Seecorso 12", "9220 Velden") joined with ", ".
 QString OneLine(const QString &field) {
     if (!field.contains(u'\n') && !field.contains(u'\r')) return field.trimmed();
-    static const QRegularExpression breaks(QStringLiteral("[\r\n]+"));
-    QStringList lines = field.split(breaks);
+    QStringList lines = QString(field).replace(u'\r', u'\n').split(u'\n');
     for (QString &line : lines) line = line.trimmed();
     lines.removeAll(QString());
     return lines.join(QStringLiteral(", "));
