@@ -2,6 +2,8 @@
 
 #include "xml_text/L_REPLAC.h"
 
+#include <QRegularExpression>
+
 namespace L_COLUMN {
 
 namespace {
@@ -84,13 +86,30 @@ int AddressColumn(const QStringList &header) {
 
 // Street, house number, postcode, town and country. "Nr" is a house number only right after
 // the street: anywhere else it numbers members, as "Nummer" and "ID" do.
+// The first column whose whole name has the form, or -1.
+int FirstLike(const QStringList &header, const char *form) {
+    const QRegularExpression pattern(QStringLiteral("^(?:%1)$").arg(QString::fromUtf8(form)));
+    for (int k = 0; k < header.size(); ++k)
+        if (pattern.match(Key(header[k])).hasMatch()) return k;
+    return -1;
+}
+
+// Two parts in one column's name: "Straße u. Nr.", "PLZ/Ort", "PLZ und Wohnort".
+const char *const StreetAndNumber =
+    "(?:straße|strasse|str\\.?) *(?:/|\\+|&|,|u\\.?|und)? *(?:haus-?nr\\.?|hausnummer|hnr|nr)";
+const char *const PostcodeAndTown =
+    "(?:plz|postleitzahl) *(?:/|\\+|&|,|u\\.?|und)? *(?:ort|wohnort|stadt|gemeinde)";
+
 QList<int> PostalColumns(const QStringList &h) {
-    const int street = FirstOf(h, {"Straße", "Strasse", "Str", "Street"});
+    int street = FirstOf(h, {"Straße", "Strasse", "Str", "Street"});
     int house = FirstOf(h, {"Hausnummer", "Haus-Nr", "Hausnr", "HNr"});
     if (house < 0 && street >= 0 && Key(h.value(street + 1)) == QStringLiteral("nr"))
         house = street + 1;
-    return {street, house, FirstOf(h, {"PLZ", "Postleitzahl", "Postcode", "ZIP"}),
-            FirstOf(h, {"Ort", "Stadt", "Gemeinde", "City"}), FirstOf(h, {"Land", "Country"})};
+    if (street < 0) street = FirstLike(h, StreetAndNumber);
+    int town = FirstOf(h, {"Ort", "Wohnort", "Stadt", "Gemeinde", "City"});
+    if (town < 0) town = FirstLike(h, PostcodeAndTown); // the row's postcode read from it
+    return {street, house, FirstOf(h, {"PLZ", "Postleitzahl", "Postcode", "ZIP"}), town,
+            FirstOf(h, {"Land", "Country"})};
 }
 
 bool AddressColumns(const L_BATCH::Options &options, Header &list, QString &message) {

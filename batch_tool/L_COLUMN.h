@@ -22,10 +22,11 @@ struct Columns {
 // The columns of a list named `list` with this header: the options' (--column, --from and
 // --to, --lat and --lon, --point), else by the usual names, compared in any case and
 // without a trailing dot. Geocode: a column named address, Adresse or Anschrift, or the
-// only one whose name holds one of them; else street (Straße, Strasse, Str., Street),
-// house number (Hausnummer, Haus-Nr., Hausnr, HNr, or Nr. right after the street),
-// postcode (PLZ, Postleitzahl, Postcode, ZIP), town (Ort, Stadt, Gemeinde, City) and
-// country (Land, Country), at least one of street, postcode and town; else a list of one
+// only one whose name holds one of them; else street (Straße, Strasse, Str., Street, or
+// with its number: "Straße u. Nr."), house number (Hausnummer, Haus-Nr., Hausnr, HNr, or
+// Nr. right after the street), postcode (PLZ, Postleitzahl, Postcode, ZIP), town (Ort,
+// Wohnort, Stadt, Gemeinde, City, or with its postcode: "PLZ/Ort") and country (Land,
+// Country), at least one of street, postcode and town; else a list of one
 // column. A column named as one of `added` (a list run on its own output) is neither
 // chosen by the usual names nor echoed: the earlier answers are no question.
 // False, with a message naming the columns found and the option, when no rule fits.

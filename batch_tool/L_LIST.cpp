@@ -105,8 +105,14 @@ Address PostalAddress(const QStringList &fields, const QList<int> &c) {
                       Joined(fields, {c[2], c[3]}, QStringLiteral(" ")),
                       Joined(fields, {c[4]}, QString())};
     parts.removeAll(QString());
-    return {parts.join(QStringLiteral(", ")), Joined(fields, {c[2]}, QString()),
-            Joined(fields, {c[3]}, QString())};
+    Address address{parts.join(QStringLiteral(", ")), Joined(fields, {c[2]}, QString()),
+                    Joined(fields, {c[3]}, QString())};
+    if (address.postcode.isEmpty()) { // "PLZ/Ort": both in the town's column
+        QString postcode, town;
+        L_MATCH::PostcodeAndTown(address.town, postcode, town);
+        if (!postcode.isEmpty()) address.postcode = postcode, address.town = town;
+    }
+    return address;
 }
 
 // A free-form address, with the postcode and town it names.

@@ -380,6 +380,9 @@ TEST_F(Batch, TheListsPeopleHave) {
          "Straße;Hausnummer;PLZ;Ort;lat;lon;formatted_address;hits;status\n"
          "Seecorso;12;9220;Velden;1;2;Bahnweg 7, 4020 Linz;1;OK\n",
          "Seecorso+12%2C+9220+Velden", "aus Straße, Hausnummer, PLZ, Ort,"},
+        {"street with its number, postcode with its town", "geocode",
+         "Name;Straße u. Nr.;PLZ/Ort\nA;Seecorso 12;9220 Velden\n", "Seecorso+12%2C+9220+Velden",
+         "aus Straße u. Nr., PLZ/Ort"},
         {"a field too many: said", "geocode", "Name;Adresse\nA;9220 Velden;bezahlt\n",
          "9220+Velden", "Zeile 2 hat mehr Felder als die Kopfzeile"},
         {"a cell of two lines", "geocode", "Name;Adresse\nA;\"Seecorso 12\r\n9220 Velden\"\n",
