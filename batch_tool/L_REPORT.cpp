@@ -33,6 +33,7 @@ void Count(Counts &c, const L_STATUS::ServiceStatus &status, bool copied) {
     default:
         ++c.without;
         ++c.failures[L_STATUS::Word(status)];
+        c.passing += L_STATUS::Transient(status);
     }
 }
 

@@ -15,6 +15,7 @@ struct Counts {
     qint64 copied = 0;                  // of them, held by an earlier output (--resume)
     qint64 repeated = 0, cached = 0;    // answered by the run's memory, by the kept answers
     std::map<QString, qint64> failures; // the status words of those without a result
+    qint64 passing = 0;                 // of those, the failures a --resume asks again
 };
 
 // A row written: OK found, EMPTY empty, MISMATCH mismatched, any other without a result.

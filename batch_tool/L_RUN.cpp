@@ -179,7 +179,7 @@ bool ReadRow(Job &job, L_CSV::Source &source, qint64 row) {
     const bool final = earlier && !L_STATUS::Transient(L_STATUS::FromWord(result.earlierStatus));
     const L_LIST::Question question = L_LIST::Ask(job.list, result.fields);
     const L_ASK::Asker asker{&job.options, nullptr, job.files.out.delimiter, {}};
-    if (earlier && final) {
+    if (final) {
         result.copy = result.ready = true;
     } else if (L_LIST::TooShort(job.list, result.fields)) {
         result.answer = L_ASK::Without(asker, Status::Columns), result.ready = true;
@@ -292,8 +292,12 @@ int Finish(Job &job, bool written) {
     const QString resume = job.options.output.isEmpty()
                                ? QString()
                                : QStringLiteral("; --resume setzt %1 fort").arg(job.options.output);
+    const QString again =
+        resume.isEmpty() || !job.counts.passing
+            ? QString()
+            : QStringLiteral("; --resume fragt %1 davon neu").arg(job.counts.passing);
     L_TERM::Note(L_REPORT::Summary(job.counts) +
-                 (interrupted ? QStringLiteral(", abgebrochen") + resume : QString()));
+                 (interrupted ? QStringLiteral(", abgebrochen") + resume : again));
     if (interrupted) return L_BATCH::ExitInterrupted;
     const int ending = L_REPORT::Ending(job.list.name, job.listChanged ? job.read : -1, job.laterS,
                                         job.survey.unterminatedLine);

@@ -715,10 +715,13 @@ TEST_F(Batch, EveryHitCheckedAgainstTheRow) {
 
 TEST_F(Batch, FailedRowsToCorrect) {
     Run({"geocode", "-o", File("out.csv"), "--failed", File("failed.csv")},
-        "sep=;\r\nName;Adresse\r\nA;9220 Velden AT\r\nB;nichts\r\n;\r\nD;status400\r\n");
+        "sep=;\r\nName;Adresse\r\nA;9220 Velden AT\r\nB;nichts\r\n;\r\nD;status400\r\n"
+        "E;misbehave500\r\n");
     EXPECT_EQ(ReadAll(File("failed.csv")),
-              "sep=;\r\nName;Adresse;status\r\nB;nichts;ZERO_RESULTS\r\nD;status400;HTTP 400\r\n")
+              "sep=;\r\nName;Adresse;status\r\nB;nichts;ZERO_RESULTS\r\nD;status400;HTTP 400\r\n"
+              "E;misbehave500;HTTP 500\r\n")
         << "in the input's dialect, empty rows left out";
+    EXPECT_TRUE(errors.contains("; --resume fragt 1 davon neu")) << "HTTP 500 passes" << errors;
     const QByteArray out = ReadAll(File("out.csv"));
     EXPECT_EQ(Run({"geocode", File("out.csv")}, ""), out)
         << "run on its own output: each column once";
