@@ -13,4 +13,9 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 $sudo dpkg -i build/release/geodaten_*.deb >/dev/null
 echo "geodaten und geodaten-batch sind installiert (man geodaten, man geodaten-batch)."
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+  # Over ssh or on a console the window has nowhere to appear; the batch tool works.
+  echo "Kein Bildschirm (DISPLAY, WAYLAND_DISPLAY): das Fenster startet in einer grafischen Sitzung; geodaten-batch --help geht überall."
+  exit 0
+fi
 exec geodaten "$@"
