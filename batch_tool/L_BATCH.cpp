@@ -177,18 +177,35 @@ QString ParserMessage(const QCommandLineParser &parser) {
     return text;
 }
 
+// The options given, of those named: "--all und --format kml".
+QString Given(std::initializer_list<std::pair<bool, QString>> options) {
+    QStringList given;
+    for (const auto &[set, name] : options)
+        if (set) given.append(name);
+    const QString last = given.takeLast();
+    return given.isEmpty() ? last
+                           : given.join(QStringLiteral(", ")) + QStringLiteral(" und ") + last;
+}
+
 // What the options may not be together.
 bool Consistent(const Options &o, QString &message) {
     const bool distance = o.mode == Mode::Distance, reverse = o.mode == Mode::Reverse;
     if (distance && (o.writer->points || o.all || !o.column.isEmpty() || !o.coords.isEmpty()))
-        message = QStringLiteral(
-            "distance schreibt nur csv und kennt --all, --column und --coords nicht");
+        message = QStringLiteral("distance kennt %1 nicht (es schreibt nur csv)")
+                      .arg(Given({{o.writer->points,
+                                   QStringLiteral("--format ") + QLatin1String(o.writer->name)},
+                                  {o.all, QStringLiteral("--all")},
+                                  {!o.column.isEmpty(), QStringLiteral("--column")},
+                                  {!o.coords.isEmpty(), QStringLiteral("--coords")}}));
     else if (!distance && (!o.from.isEmpty() || !o.to.isEmpty() || o.year > 0))
         message = QStringLiteral("--from, --to, --columns und --pauschale gehören zu distance");
     else if (!reverse && (!o.lat.isEmpty() || !o.lon.isEmpty() || !o.point.isEmpty()))
         message = QStringLiteral("--lat, --lon und --point gehören zu reverse");
     else if (reverse && (o.all || !o.column.isEmpty() || !o.countries.isEmpty()))
-        message = QStringLiteral("reverse kennt --all, --column und --country nicht");
+        message = QStringLiteral("reverse kennt %1 nicht")
+                      .arg(Given({{o.all, QStringLiteral("--all")},
+                                  {!o.column.isEmpty(), QStringLiteral("--column")},
+                                  {!o.countries.isEmpty(), QStringLiteral("--country")}}));
     else if (o.from.isEmpty() != o.to.isEmpty())
         message = QStringLiteral("--from und --to gehören zusammen");
     else if (o.lat.isEmpty() != o.lon.isEmpty())

@@ -67,6 +67,17 @@ bool UsualPair(const QStringList &header, const QList<QStringList> &pairs, int &
     return false;
 }
 
+// False, with the message that no rule fits: the columns found and the option that names
+// them; a header with empty names is perhaps a title above it.
+bool NoneFits(const Header &list, const char *what, const char *option, QString &message) {
+    message = QStringLiteral("%1: %2 unter %3; %4 nennt sie")
+                  .arg(list.name, QString::fromUtf8(what), list.header.join(QStringLiteral(", ")),
+                       QLatin1String(option));
+    if (list.header.size() > 1 && list.header.contains(QString()))
+        message += QStringLiteral(" (die erste Zeile muss die Kopfzeile sein, kein Titel)");
+    return false;
+}
+
 // The one column that holds whole addresses: named so, else the only one whose name says
 // so ("Wohnadresse"; an e-mail address is none). -1 when none or several.
 int AddressColumn(const QStringList &header) {
@@ -121,9 +132,7 @@ bool AddressColumns(const L_BATCH::Options &options, Header &list, QString &mess
     c.postal = c.address[0] >= 0 || c.address[2] >= 0 || c.address[3] >= 0;
     if (c.postal) return true;
     if (h.size() == 1) return c.address = {0}, true;
-    message = QStringLiteral("%1: keine Spalte mit der Adresse unter %2; --column A,B,C nennt sie")
-                  .arg(list.name, list.header.join(QStringLiteral(", ")));
-    return false;
+    return NoneFits(list, "keine Spalte mit der Adresse", "--column A,B,C", message);
 }
 
 bool EndColumns(const L_BATCH::Options &options, Header &list, QString &message) {
@@ -135,10 +144,7 @@ bool EndColumns(const L_BATCH::Options &options, Header &list, QString &message)
                   {{"from", "to"}, {"Start", "Ziel"}, {"Von", "Nach"}, {"Wohnort", "Arbeitsort"}},
                   from, to))
         return c.from = {from}, c.to = {to}, true;
-    message =
-        QStringLiteral("%1: keine Spalten für Start und Ziel unter %2; --from A --to B nennt sie")
-            .arg(list.name, list.header.join(QStringLiteral(", ")));
-    return false;
+    return NoneFits(list, "keine Spalten für Start und Ziel", "--from A --to B", message);
 }
 
 bool PointColumns(const L_BATCH::Options &options, Header &list, QString &message) {
@@ -153,11 +159,7 @@ bool PointColumns(const L_BATCH::Options &options, Header &list, QString &messag
                   c.lat, c.lon))
         return true;
     if (list.header.size() == 1) return c.point = 0, true;
-    message =
-        QStringLiteral(
-            "%1: keine Spalten mit dem Punkt unter %2; --lat A --lon B oder --point A nennt sie")
-            .arg(list.name, list.header.join(QStringLiteral(", ")));
-    return false;
+    return NoneFits(list, "keine Spalten mit dem Punkt", "--lat A --lon B oder --point A", message);
 }
 
 // The input's columns written back: a column named as one the run adds (the list is an

@@ -155,7 +155,9 @@ bool Open(const L_BATCH::Options &options, const QStringList &added, List &list,
                          list.dialect.headerLine};
     qint64 line = 0;
     if (L_CSV::ReadRecord(source, list.header, line) != L_CSV::Read::Record) {
-        message = QStringLiteral("%1 hat keine Kopfzeile").arg(list.name);
+        const bool empty = list.dialect.headerAt >= list.device->size(); // or blank lines
+        message = (empty ? QStringLiteral("%1 ist leer") : QStringLiteral("%1 hat keine Kopfzeile"))
+                      .arg(list.name);
         return false;
     }
     list.bodyStart = Position(source);
