@@ -115,6 +115,11 @@ void Notes(const L_BATCH::Options &options, const L_LIST::List &list, const L_LI
                            "der Ausgabe. Ein Feld mit dem Trennzeichen gehört in "
                            "Anführungszeichen."));
     }
+    const L_QUERY::Service &service = L_QUERY::ActiveService();
+    if (options.year > 0 && !(service.shortestExact && service.shortestExact()))
+        L_TERM::Note(QStringLiteral("shortest_km und commute_km sind die kürzeste der Routen, die "
+                                    "der Router vorschlägt: eine Näherung; genau rechnet ein "
+                                    "Router, der nach Entfernung routet (siehe --help)"));
     if (paced && options.parallel > 1)
         L_TERM::Note(
             QStringLiteral("--parallel gilt nur für eigene Server; die öffentlichen bekommen "

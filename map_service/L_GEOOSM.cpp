@@ -229,6 +229,7 @@ const L_SERVICE::Service Entry{
     true,    // its usage policy asks that answers be kept
     true,
     true,
+    &L_OSRM::ShortestExact,
     &Geocode,
     &Route,
     &Reverse,

@@ -297,6 +297,7 @@ const L_SERVICE::Service Entry{
     false, // its terms do not let answers be kept
     false,
     true,
+    nullptr, // the shortest of its alternatives
     &Geocode,
     &Route,
     &Reverse,

@@ -172,4 +172,8 @@ QStringList Bases() {
     return shortest.isEmpty() ? QStringList{OsrmUrl()} : QStringList{OsrmUrl(), shortest};
 }
 
+bool ShortestExact() {
+    return !L_URLCOD::BaseUrl("GEODATEN_OSRM_SHORTEST_URL", QString()).isEmpty();
+}
+
 } // namespace L_OSRM

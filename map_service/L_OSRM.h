@@ -19,6 +19,9 @@ QString RouteRequestUrl(const RouteQuery &query);
 // impossible number) as the status, and its message.
 void ReadRouteAnswer(const QByteArray &json, RouteQuery &query, ServiceStatus &status,
                      QString &message);
+// True when GEODATEN_OSRM_SHORTEST_URL names a router by distance for the shortest road.
+bool ShortestExact();
+
 // The route between the two places, each a point as given or the first hit of `provider`'s
 // geocoder: the ends, the sphere's straight line, and the router's driving distance and
 // time. With `alternatives`, up to 3 are asked for, and the shortest road comes from

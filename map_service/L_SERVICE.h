@@ -35,6 +35,9 @@ struct Service {
     bool keepsAnswers;       // its answers may be kept across runs (the open services ask so)
     bool readsPoints;        // a point typed as an address is looked up in reverse, in the window
     bool alternatives;       // it can be asked for route alternatives
+    // True when the shortest road is a router's own by distance, not the shortest of the
+    // fastest router's alternatives; null: never.
+    bool (*shortestExact)();
     Geocoder geocode;
     Router route;
     Reverser reverse; // null: none

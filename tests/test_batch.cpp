@@ -778,7 +778,8 @@ TEST_F(Batch, CommutersGetTheShortestRoadInWholeKilometres) {
         {"2025: 0.30 and 0.38 euro", "--pauschale 2025", "", "14;924,00|15;990,00|35;2574,00", 3},
         {"2026: 0.38 euro from the first km", "--pauschale 2026 --tage 200", "",
          "14;1064,00|15;1140,00|35;2660,00", 3},
-        {"a server that routes by distance", "", "GEODATEN_OSRM_SHORTEST_URL=", "15|15|36", 6},
+        {"a server that routes by distance", "--pauschale 2026",
+         "GEODATEN_OSRM_SHORTEST_URL=", "15;1254,00|15;1254,00|36;3009,60", 6},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -792,6 +793,7 @@ TEST_F(Batch, CommutersGetTheShortestRoadInWholeKilometres) {
             rows.append(line.section(u';', *c.arguments ? -3 : -2, -2));
         EXPECT_EQ(rows.join(u'|'), c.rows) << lines.join('\n').toStdString();
         EXPECT_EQ(service.Requests().size(), c.requests);
+        EXPECT_EQ(errors.contains("eine Näherung"), !*c.more) << "said where it is one";
     }
     EXPECT_TRUE(
         Lines(Run({"distance"}, list))
