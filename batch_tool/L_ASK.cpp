@@ -25,11 +25,16 @@ QString Kilometres(const Asker &asker, double km) {
     return std::isfinite(km) ? Number(asker, QString::number(km, 'f', 3)) : QString();
 }
 
+// The whole metres of a road; -1 for none (NaN, negative, beyond any road).
+qint64 WholeMetres(double metres) {
+    return metres >= 0 && metres < 1e15 ? qint64(std::floor(metres)) : -1;
+}
+
 // A road's metres in km to the whole metre below, never rounded up past what they rest on:
 // 14,999.9 m is 14.999 km, beside its 14 whole km.
 QString RoadKilometres(const Asker &asker, double metres) {
-    if (!(metres >= 0 && metres < 1e15)) return QString();
-    const qint64 whole = qint64(std::floor(metres));
+    const qint64 whole = WholeMetres(metres);
+    if (whole < 0) return QString();
     return Number(asker,
                   QStringLiteral("%1.%2").arg(whole / 1000).arg(whole % 1000, 3, 10, QChar(u'0')));
 }
@@ -68,7 +73,7 @@ double Allowance(qint64 km, int year, int days) {
 // down (14,999.9 m is 14 km), and the allowance when asked for.
 QStringList Commute(const Asker &asker, const L_STATUS::ServiceStatus &s, bool driven) {
     const double shortest = driven ? s.ShortestMetres : std::nan("");
-    const qint64 km = shortest >= 0 && shortest < 1e15 ? qint64(std::floor(shortest)) / 1000 : -1;
+    const qint64 km = WholeMetres(shortest) >= 0 ? WholeMetres(shortest) / 1000 : -1;
     QStringList columns{driven ? QString::number(std::llround(s.DrivingMetres)) : QString(),
                         RoadKilometres(asker, shortest), km >= 0 ? QString::number(km) : QString()};
     if (asker.options->year > 0)

@@ -25,21 +25,30 @@ QString Unwritable(const QString &name, const QFileDevice &file) {
     return QStringLiteral("%1 kann nicht geschrieben werden: %2").arg(name, file.errorString());
 }
 
+// The file opened for reading and writing and locked for this run: a second run on it is
+// refused (exit 2, with the message).
+int OpenLocked(QFile &file, const QString &name, QString &message) {
+    file.setFileName(name);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return message = Unwritable(name, file), L_BATCH::ExitUsage;
+    if (L_PFADE::TryLock(file)) return 0;
+    message = QStringLiteral("%1 wird gerade von einem anderen Lauf geschrieben").arg(name);
+    return L_BATCH::ExitUsage;
+}
+
+// Emptied for the new rows: a file that keeps its old tail would mix two runs.
+int Emptied(QFile &file, const QString &name, QString &message) {
+    return file.resize(0) ? 0 : (message = Unwritable(name, file), L_BATCH::ExitWrite);
+}
+
 // The output file, locked for this run: a second run on it is refused. An earlier output
 // is only read until the end, where the new one takes its place.
 int OpenFile(Files &f, const Options &o, const L_LIST::List &list, QString &message) {
-    f.lock.setFileName(o.output);
-    if (!f.lock.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-        return message = Unwritable(o.output, f.lock), L_BATCH::ExitUsage;
-    if (!L_PFADE::TryLock(f.lock)) {
-        message = QStringLiteral("%1 wird gerade von einem anderen Lauf geschrieben").arg(o.output);
-        return L_BATCH::ExitUsage;
-    }
+    if (const int refused = OpenLocked(f.lock, o.output, message)) return refused;
     f.resuming = o.resume && f.lock.size() > 0;
     if (!f.resuming) {
-        f.lock.resize(0);
         f.out.device = &f.lock;
-        return 0;
+        return Emptied(f.lock, o.output, message);
     }
     if (!L_RESUME::Recognise(o.output, f.out, list, o, f.earlier, message))
         return L_BATCH::ExitUsage;
@@ -53,14 +62,8 @@ int OpenFile(Files &f, const Options &o, const L_LIST::List &list, QString &mess
 // The list of the rows without a result, locked as the output is, emptied only then.
 int OpenFailed(Files &f, const Options &o, const L_LIST::List &list, QString &message) {
     Prepare(list, f.failed, L_OUTPUT::Csv(), o.failed, {QStringLiteral("status")});
-    f.failedFile.setFileName(o.failed);
-    if (!f.failedFile.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-        return message = Unwritable(o.failed, f.failedFile), L_BATCH::ExitUsage;
-    if (!L_PFADE::TryLock(f.failedFile)) {
-        message = QStringLiteral("%1 wird gerade von einem anderen Lauf geschrieben").arg(o.failed);
-        return L_BATCH::ExitUsage;
-    }
-    f.failedFile.resize(0);
+    if (const int refused = OpenLocked(f.failedFile, o.failed, message)) return refused;
+    if (const int unwritten = Emptied(f.failedFile, o.failed, message)) return unwritten;
     f.failed.device = &f.failedFile;
     return L_OUTPUT::Begin(f.failed) ? 0 : L_BATCH::ExitWrite;
 }

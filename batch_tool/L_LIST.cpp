@@ -160,7 +160,7 @@ bool Open(const L_BATCH::Options &options, const QStringList &added, List &list,
                       .arg(list.name);
         return false;
     }
-    list.bodyStart = Position(source);
+    list.bodyStart = L_CSV::Position(source);
     list.bodyLine = source.line;
     return HeaderDecodes(options, list, message) &&
            L_COLUMN::Choose(options, list.name, list.header, added, list.columns, message);
@@ -170,10 +170,6 @@ L_CSV::Source Body(const List &list) {
     list.device->seek(list.bodyStart);
     return L_CSV::Source{list.device.get(), list.dialect.delimiter, list.dialect.encoding, {}, 0,
                          list.bodyLine};
-}
-
-qint64 Position(const L_CSV::Source &source) {
-    return source.device->pos() - (source.buffer.size() - source.at);
 }
 
 Survey SurveyList(const List &list) {

@@ -54,8 +54,6 @@ bool Open(const L_BATCH::Options &options, const QStringList &added, List &list,
 Survey SurveyList(const List &list);
 // A reader at the first row.
 L_CSV::Source Body(const List &list);
-// The position of the next byte the reader reads.
-qint64 Position(const L_CSV::Source &source);
 // The row's question, its texts trimmed.
 Question Ask(const List &list, const QStringList &fields);
 // True when a place the question asks for is asked for again in the list.

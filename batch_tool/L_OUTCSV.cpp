@@ -32,12 +32,12 @@ QByteArray Closing(const Output &) {
 
 // One record, or with --all as many as its "hits" says (a row with places).
 bool Next(const Output &out, L_OUTPUT::Reading &r, qint64 row, L_OUTPUT::Group &group) {
-    const qint64 from = r.source.device->pos() - (r.source.buffer.size() - r.source.at);
+    const qint64 from = L_CSV::Position(r.source);
     QStringList fields;
     qint64 line = 0;
     for (int k = 0, records = 1; k < records; ++k) {
         if (L_CSV::ReadRecord(r.source, fields, line) != L_CSV::Read::Record ||
-            r.source.device->pos() - (r.source.buffer.size() - r.source.at) > r.end)
+            L_CSV::Position(r.source) > r.end)
             return false; // cut off
         if (k > 0) continue;
         group.fields = fields.mid(0, out.columns.size());
@@ -47,7 +47,7 @@ bool Next(const Output &out, L_OUTPUT::Reading &r, qint64 row, L_OUTPUT::Group &
         if (r.hitsAt >= 0 && places) records = qBound(1, fields.value(r.hitsAt).toInt(), 1000);
     }
     group.row = row;
-    const qint64 to = r.source.device->pos() - (r.source.buffer.size() - r.source.at);
+    const qint64 to = L_CSV::Position(r.source);
     if (!r.bytes->seek(from)) return false;
     group.bytes = r.bytes->read(to - from);
     return group.bytes.size() == to - from;

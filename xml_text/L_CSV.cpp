@@ -109,6 +109,10 @@ qsizetype PastEmptyLines(const QByteArray &head, qsizetype k, qint64 &line) {
 
 } // namespace
 
+qint64 Position(const Source &source) {
+    return source.device->pos() - (source.buffer.size() - source.at);
+}
+
 Dialect Detect(const QByteArray &head, char fallback) {
     Dialect dialect;
     dialect.bom = head.startsWith("\xEF\xBB\xBF");

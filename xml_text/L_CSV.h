@@ -42,6 +42,10 @@ struct Source {
 
 enum class Read { Record, End, Unterminated };
 
+// The byte of the device where the reading stands (the next record's first byte after a
+// record was read).
+qint64 Position(const Source &source);
+
 // The next record's fields, decoded, and the line on which it begins; the reader stands
 // after its line end. Empty lines are skipped; text after a closing quote is read on into
 // the field. Unterminated: a quoted
