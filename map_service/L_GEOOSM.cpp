@@ -39,8 +39,7 @@ QString NameText(const QString &byteText) {
 // else the status and its one diagnostic line.
 L_INET::Answer Ask(const QString &service, const QString &url, const QString &file,
                    const L_FETCH::AnswerStore *store, ServiceStatus &status) {
-    const L_INET::Answer answer =
-        L_FETCH::Fetch(L_FETCH::Named(url, L_SERVICE::IsPublic(Entry, url)), file, store);
+    const L_INET::Answer answer = L_SERVICE::Fetch(Entry, url, file, store);
     if (answer.outcome != L_INET::Outcome::Answered) {
         status = L_INET::StatusOf(answer);
         const QString message = XmlFirst(QString::fromLatin1(answer.body), "error/message");

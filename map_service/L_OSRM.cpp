@@ -16,12 +16,6 @@ namespace {
 using L_GEOGOG::GeoQuery;
 using L_STATUS::Status;
 
-// A request to the router, in its host's turn.
-L_INET::Answer AskRouter(const QString &url, const QString &file, const L_FETCH::AnswerStore *store,
-                         const L_SERVICE::Service &provider) {
-    return L_FETCH::Fetch(L_FETCH::Named(url, L_SERVICE::IsPublic(provider, url)), file, store);
-}
-
 // The place of an address: a point given as such, or the geocoder's first hit. False
 // (with the status and its one line) when the address has none.
 bool Locate(const QString &address, GeoQuery &place, ServiceStatus &status,
@@ -85,7 +79,7 @@ void AskShortest(const RouteQuery &query, ServiceStatus &status, const L_FETCH::
     const QString base = L_URLCOD::BaseUrl("GEODATEN_OSRM_SHORTEST_URL", QString());
     if (base.isEmpty() || status.code != Status::Ok) return;
     const QString url = RouteRequestUrl(query).replace(0, OsrmUrl().size(), base);
-    const L_INET::Answer answer = AskRouter(url, query.TempFile, store, provider);
+    const L_INET::Answer answer = L_SERVICE::Fetch(provider, url, query.TempFile, store);
     RouteQuery shortest = query;
     shortest.RequestUrl = url;
     ServiceStatus router = L_INET::StatusOf(answer);
@@ -154,7 +148,8 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
     query.TempFile = L_GEOGOG::ResponseFilePath();
     query.RequestUrl =
         RouteRequestUrl(query) + (alternatives ? QStringLiteral("&alternatives=3") : QString());
-    const L_INET::Answer answer = AskRouter(query.RequestUrl, query.TempFile, store, provider);
+    const L_INET::Answer answer =
+        L_SERVICE::Fetch(provider, query.RequestUrl, query.TempFile, store);
     const bool read = answer.outcome == L_INET::Outcome::Answered;
     if (read) query.ResponseText = QString::fromLatin1(answer.body);
     status = L_INET::StatusOf(answer);

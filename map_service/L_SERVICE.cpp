@@ -39,6 +39,11 @@ bool Geocode(const Service &service, GeoQuery &query, QString &address,
     return read;
 }
 
+L_INET::Answer Fetch(const Service &service, const QString &url, const QString &file,
+                     const AnswerStore *store) {
+    return L_FETCH::Fetch(L_FETCH::Named(url, IsPublic(service, url)), file, store);
+}
+
 bool IsPublic(const Service &service, const QString &url) {
     const QString host = L_PACE::HostOf(url);
     for (const char *const *publicHost = service.publicHosts; publicHost && *publicHost;

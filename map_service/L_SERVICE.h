@@ -59,6 +59,11 @@ bool Geocode(const Service &service, GeoQuery &query, QString &address,
              const L_GEOGOG::SearchOptions &options, ServiceStatus &status,
              const AnswerStore *store);
 
+// A request of the service's in its host's turn (the public hosts' pace where it is one),
+// from the store where it holds the answer.
+L_INET::Answer Fetch(const Service &service, const QString &url, const QString &file,
+                     const AnswerStore *store);
+
 // True when the URL's host (compared as L_PACE::HostOf does) is one of the service's public
 // hosts.
 bool IsPublic(const Service &service, const QString &url);
