@@ -7,6 +7,7 @@
 #include "xml_text/L_REPLAC.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 namespace L_REPORT {
 
@@ -16,6 +17,17 @@ using L_STATUS::Status;
 
 QString Clock(qint64 seconds) {
     return L_TIME::FormatDuration(qint32(qMin<qint64>(seconds, INT32_MAX)), true, 99);
+}
+
+// An output named as another format is ("-o list.csv" with --format gpx): said, since
+// the program that opens it goes by the name.
+void NameAndFormat(const L_BATCH::Options &options) {
+    const QString suffix = QFileInfo(options.output).suffix().toLower();
+    if (suffix.isEmpty() || suffix == QLatin1String(options.writer->name) ||
+        !L_OUTPUT::Names().contains(suffix))
+        return;
+    L_TERM::Note(QStringLiteral("%1 endet auf .%2, geschrieben wird aber %3 (--format)")
+                     .arg(options.output, suffix, QLatin1String(options.writer->name)));
 }
 
 } // namespace
@@ -105,6 +117,7 @@ void Notes(const L_BATCH::Options &options, const L_LIST::List &list, const L_LI
     if (!survey.example.isEmpty())
         first += QStringLiteral(", z. B. „%1“").arg(survey.example.join(QStringLiteral("“ → „")));
     L_TERM::Note(L_REPLAC::Clean(first));
+    NameAndFormat(options);
     if (survey.longRows > 0) { // a delimiter inside a field without quotes, mostly
         const QString rows = QStringLiteral("Zeile %1").arg(survey.longLine);
         L_TERM::Note(

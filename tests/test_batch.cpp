@@ -449,6 +449,8 @@ TEST_F(Batch, BadInputGetsItsMessage) {
          "e;Ort\nx;y\n",
          2, "die Kopfzeile ist nicht windows-1252"},
         {"--tage alone", "distance --tage 200", "", 2, "--tage gilt nur mit --pauschale"},
+        {"a GPX file named .csv", "geocode --format gpx -o " + File("p.csv"), "Adresse\nx\n", 0,
+         "p.csv endet auf .csv, geschrieben wird aber gpx"},
         {"a NUL byte", "geocode", QByteArrayLiteral("Adresse\nVelden\0AT\n"), 2,
          "Zeile 2: ein NUL-Byte"},
         {"the output is the input, through a link",
