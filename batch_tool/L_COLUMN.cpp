@@ -95,8 +95,6 @@ int AddressColumn(const QStringList &header) {
     return found;
 }
 
-// Street, house number, postcode, town and country. "Nr" is a house number only right after
-// the street: anywhere else it numbers members, as "Nummer" and "ID" do.
 // The first column whose whole name has the form, or -1.
 int FirstLike(const QStringList &header, const char *form) {
     const QRegularExpression pattern(QStringLiteral("^(?:%1)$").arg(QString::fromUtf8(form)));
@@ -111,6 +109,8 @@ const char *const StreetAndNumber =
 const char *const PostcodeAndTown =
     "(?:plz|postleitzahl) *(?:/|\\+|&|,|u\\.?|und)? *(?:ort|wohnort|stadt|gemeinde)";
 
+// Street, house number, postcode, town and country. "Nr" is a house number only right after
+// the street: anywhere else it numbers members, as "Nummer" and "ID" do.
 QList<int> PostalColumns(const QStringList &h) {
     int street = FirstOf(h, {"Straße", "Strasse", "Str", "Street"});
     int house = FirstOf(h, {"Hausnummer", "Haus-Nr", "Hausnr", "HNr"});
