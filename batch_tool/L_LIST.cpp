@@ -94,7 +94,8 @@ QString OneLine(const QString &field) {
 QString Joined(const QStringList &fields, const QList<int> &columns, const QString &separator) {
     QStringList parts;
     for (int k : columns)
-        if (k >= 0 && !OneLine(fields.value(k)).isEmpty()) parts.append(OneLine(fields.value(k)));
+        if (const QString part = k >= 0 ? OneLine(fields.value(k)) : QString(); !part.isEmpty())
+            parts.append(part);
     return parts.join(separator);
 }
 

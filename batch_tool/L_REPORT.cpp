@@ -145,7 +145,7 @@ void Notes(const L_BATCH::Options &options, const L_LIST::List &list, const L_LI
                            "lange Listen einen eigenen Server angeben (die Variablen nennt "
                            "--help).")
                 .arg(survey.distinct)
-                .arg(QLatin1String(L_QUERY::ActiveService().titleWord))
+                .arg(QLatin1String(service.titleWord))
                 .arg(Clock(survey.distinct * L_PACE::PublicPauseMs / 1000)));
 }
 

@@ -16,6 +16,11 @@ namespace {
 using L_GEOGOG::GeoQuery;
 using L_STATUS::Status;
 
+// A router of one's own that routes by distance; empty for none.
+QString ShortestUrl() {
+    return L_URLCOD::BaseUrl("GEODATEN_OSRM_SHORTEST_URL", QString());
+}
+
 // The place of an address: a point given as such, or the geocoder's first hit. False
 // (with the status and its one line) when the address has none.
 bool Locate(const QString &address, GeoQuery &place, ServiceStatus &status,
@@ -76,7 +81,7 @@ void TellRoute(const L_INET::Answer &answer, RouteQuery &query, ServiceStatus &s
 // (GEODATEN_OSRM_SHORTEST_URL): its route's metres, asked after the fastest was found.
 void AskShortest(const RouteQuery &query, ServiceStatus &status, const L_FETCH::AnswerStore *store,
                  const L_SERVICE::Service &provider) {
-    const QString base = L_URLCOD::BaseUrl("GEODATEN_OSRM_SHORTEST_URL", QString());
+    const QString base = ShortestUrl();
     if (base.isEmpty() || status.code != Status::Ok) return;
     const QString url = RouteRequestUrl(query).replace(0, OsrmUrl().size(), base);
     const L_INET::Answer answer = L_SERVICE::Fetch(provider, url, query.TempFile, store);
@@ -163,12 +168,12 @@ bool Route(RouteQuery &query, QString &origin, QString &destination, ServiceStat
 }
 
 QStringList Bases() {
-    const QString shortest = L_URLCOD::BaseUrl("GEODATEN_OSRM_SHORTEST_URL", QString());
+    const QString shortest = ShortestUrl();
     return shortest.isEmpty() ? QStringList{OsrmUrl()} : QStringList{OsrmUrl(), shortest};
 }
 
 bool ShortestExact() {
-    return !L_URLCOD::BaseUrl("GEODATEN_OSRM_SHORTEST_URL", QString()).isEmpty();
+    return !ShortestUrl().isEmpty();
 }
 
 } // namespace L_OSRM
